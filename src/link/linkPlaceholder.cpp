@@ -1,0 +1,1 @@
+namespace vrq_link_placeholder {}

@@ -1,0 +1,1 @@
+namespace vrq_server_placeholder {}
