@@ -2,6 +2,9 @@
 // halvex.ini and the routines around it.
 
 #include "IniFile.h"
+#include "NamedMutex.h"
+
+#include <memory>
 
 #include <QString>
 #include <cstdint>
@@ -29,9 +32,8 @@ QString ProcessStarted_Get_str(const QString& identity);
 QString WindowsHandle_INIFile_Store_str(const QString& identity, qint64 handle);
 qint64 WindowsHandle_INIFile_Load(const QString& identity, QString* error = nullptr);
 
-class TNamedMutex;
 struct TMutexCreateResult {
-    TNamedMutex* handle = nullptr; // owned by the caller
+    std::unique_ptr<TNamedMutex> handle;
     int lastError = 0;             // 183 when it already existed
     QString errorText;             // failures of the two steps joined by CR LF
 };
@@ -46,3 +48,8 @@ int INIReadInteger_int(const QString& section, const QString& key, int def, bool
 QString INIReadString_str(const QString& section, const QString& key, const QString& def,
                           bool writeBack);
 bool INIWriteString_b(const QString& section, const QString& key, const QString& value);
+
+// Diagnostics from this layer reach the debug log through a sink the log installs at start.
+using TDebugLogSink = void (*)(const QString&);
+void SetDebugLogSink(TDebugLogSink sink);
+void PlatformDebugLog(const QString& message);
