@@ -3,6 +3,7 @@
 // layers) and a text made of parts joined with "->". Sent back as strErrorCode / strErrorData.
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 class THalvexError {
@@ -25,6 +26,12 @@ public:
     void Set(int32_t code, const QString& part) {
         m_code = code;
         Add(part);
+    }
+
+    // Records a failure: a code of 0 is stored as -99, the text is the parts joined with "->".
+    void Record(int32_t code, const QStringList& parts) {
+        m_code = code == 0 ? -99 : code;
+        m_text = parts.join(QStringLiteral("->"));
     }
 
 private:

@@ -1,7 +1,18 @@
 // Program entry of the request server.
 #include "AppInfo.h"
+#include "NamedMutex.h"
+#include "PreviousInstance.h"
+#include "formMain.h"
+#include "unitDispatch.h"
+#include "unitSharedSettings.h"
+#include "unitThreadGlobal.h"
+#include "unitTrace.h"
+#include "unitUtils.h"
+#include "unitVRQMain.h"
+#include "unitVRQProgram.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QFileInfo>
 #include <cstdio>
 #include <cstring>
 
@@ -12,5 +23,5 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    return 0;
+    return RunVRQProgram(argc, argv);
 }

@@ -1,1 +1,0 @@
-namespace vrq_server_placeholder {}

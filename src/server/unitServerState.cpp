@@ -1,0 +1,6 @@
+#include "unitServerState.h"
+
+TServerState& ServerState() {
+    static TServerState state;
+    return state;
+}

@@ -1,0 +1,130 @@
+#include "unitStationProtocol.h"
+
+namespace StationProtocol {
+
+QByteArray ExtractBody(const QByteArray& block) {
+    QByteArray body = block;
+    const qsizetype stx = body.indexOf(STX);
+    if (stx >= 0)
+        body = body.mid(stx + 1);
+    const qsizetype etx = body.indexOf(ETX);
+    if (etx >= 0)
+        body.truncate(etx);
+    const qsizetype nul = body.indexOf('\0');
+    if (nul >= 0)
+        body.truncate(nul);
+    return body;
+}
+
+QByteArrayList SplitLines(const QByteArray& body) {
+    QByteArrayList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= body.size(); ++i) {
+        if (i == body.size() || body[i] == '\r' || body[i] == '\n') {
+            if (i > start)
+                lines.append(body.mid(start, i - start));
+            start = i + 1;
+        }
+    }
+    return lines;
+}
+
+QByteArray AsciiUpper(const QByteArray& text) {
+    QByteArray u = text;
+    for (char& c : u)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+    return u;
+}
+
+TStationMessage::TStationMessage(QByteArray body)
+    : m_body(std::move(body)), m_lines(SplitLines(m_body)) {}
+
+QByteArray TStationMessage::Field(const QByteArray& name, bool* found) const {
+    const QByteArray wanted = AsciiUpper(name);
+    for (const QByteArray& line : m_lines) {
+        const qsizetype eq = line.indexOf('=');
+        if (eq < 0)
+            continue;
+        if (AsciiUpper(line.left(eq)) == wanted) {
+            if (found)
+                *found = true;
+            return line.mid(eq + 1);
+        }
+    }
+    if (found)
+        *found = false;
+    return {};
+}
+
+int64_t TStationMessage::IntField(const QByteArray& name, int64_t def) const {
+    bool ok = false;
+    const int64_t v = Field(name).trimmed().toLongLong(&ok, 10);
+    return ok ? v : def;
+}
+
+QByteArray TStationMessage::Action() const { return AsciiUpper(Field("strAction")); }
+
+TMessageKind Classify(const QByteArray& body) {
+    if (body == "BEACONREPLY")
+        return TMessageKind::BeaconReply;
+    if (body == "BEACONREQUEST")
+        return TMessageKind::BeaconRequest;
+    if (body.startsWith("GOLISTEN"))
+        return TMessageKind::GoListen;
+    if (body.startsWith("GOPARTIALDEAF"))
+        return TMessageKind::GoPartialDeaf;
+    return TMessageKind::Action;
+}
+
+TReply::TReply(const QByteArray& action) { m_lines.append("strAction=" + action); }
+
+TReply& TReply::Add(const QByteArray& name, const QByteArray& value) {
+    m_lines.append(name + '=' + value);
+    return *this;
+}
+
+TReply& TReply::AddLine(const QByteArray& line) {
+    m_lines.append(line);
+    return *this;
+}
+
+QByteArray TReply::Frame() const {
+    QByteArray out;
+    out.append(STX);
+    for (const QByteArray& l : m_lines)
+        out.append(l).append(CRLF);
+    out.append(ETX);
+    return out;
+}
+
+QByteArray FrameBare(const QByteArray& keyword) { return STX + keyword + ETX; }
+
+QByteArray Greeting(const QByteArray& computerName) { return "CHN=" + computerName; }
+
+QByteArrayList TBlockAssembler::Feed(const QByteArray& block, int64_t nowMs) {
+    QByteArrayList out;
+    if (!m_pending.isEmpty() && nowMs - m_pendingSinceMs > kPendingMs)
+        m_pending.clear();
+    if (m_pending.isEmpty()) {
+        const qsizetype stx = block.indexOf(STX);
+        if (stx >= 0 && block.indexOf(ETX, stx + 1) < 0) {
+            m_pending = block.mid(stx).left(kMaxPending);
+            m_pendingSinceMs = nowMs;
+            return out;
+        }
+        out.append(block);
+        return out;
+    }
+    m_pending.append(block);
+    const qsizetype etx = m_pending.indexOf(ETX);
+    if (etx >= 0) {
+        out.append(m_pending);
+        m_pending.clear();
+    } else if (m_pending.size() > kMaxPending) {
+        m_pending.clear();
+    }
+    return out;
+}
+
+} // namespace StationProtocol

@@ -1,0 +1,83 @@
+#pragma once
+// The station request protocol: frames, name=value bodies, replies, the greeting.
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <cstdint>
+
+namespace StationProtocol {
+
+inline constexpr char STX = 0x02;
+inline constexpr char ETX = 0x03;
+inline constexpr const char* CRLF = "\r\n";
+// What one read takes when the socket reports nothing available.
+inline constexpr int kDefaultReadSize = 255;
+
+// The message body of one received block: after the first STX, before the first ETX after it;
+// a NUL ends the body. A block without STX or ETX is taken whole.
+QByteArray ExtractBody(const QByteArray& block);
+// Lines split at CR, LF or CR LF; empty lines dropped.
+QByteArrayList SplitLines(const QByteArray& body);
+// Upper case of ASCII letters only.
+QByteArray AsciiUpper(const QByteArray& text);
+
+// A received request: field lookup by case-insensitive name, first line wins, value after the
+// first "=" unchanged.
+class TStationMessage {
+public:
+    TStationMessage() = default;
+    explicit TStationMessage(QByteArray body);
+
+    const QByteArray& Body() const { return m_body; }
+    const QByteArrayList& Lines() const { return m_lines; }
+    QByteArray Field(const QByteArray& name, bool* found = nullptr) const;
+    // Decimal integer; the default when missing or not a number.
+    int64_t IntField(const QByteArray& name, int64_t def) const;
+    // Upper case of strAction.
+    QByteArray Action() const;
+
+private:
+    QByteArray m_body;
+    QByteArrayList m_lines;
+};
+
+// Message kinds in the order they are tested.
+enum class TMessageKind { BeaconReply, BeaconRequest, GoListen, GoPartialDeaf, Action };
+TMessageKind Classify(const QByteArray& body);
+
+// Reply lines collected in order: "strAction=" + action first.
+class TReply {
+public:
+    explicit TReply(const QByteArray& action);
+    TReply& Add(const QByteArray& name, const QByteArray& value);
+    TReply& AddLine(const QByteArray& line);
+    // STX + every line followed by CR LF + ETX.
+    QByteArray Frame() const;
+    const QByteArrayList& Lines() const { return m_lines; }
+
+private:
+    QByteArrayList m_lines;
+};
+
+QByteArray FrameBare(const QByteArray& keyword);
+QByteArray Greeting(const QByteArray& computerName);
+
+// Collects the blocks of one connection. A block with an STX but no ETX yet is kept and later
+// blocks are appended until an ETX arrives, so a request split by TCP is not lost; at most
+// kMaxPending bytes and kPendingSecs seconds are kept, then the partial frame is dropped.
+class TBlockAssembler {
+public:
+    static constexpr int kMaxPending = 64 * 1024;
+    static constexpr int kPendingMs = 5000;
+
+    // Feeds one block read at nowMs; returns the blocks that are complete messages now.
+    QByteArrayList Feed(const QByteArray& block, int64_t nowMs);
+    bool HasPending() const { return !m_pending.isEmpty(); }
+    void Clear() { m_pending.clear(); }
+
+private:
+    QByteArray m_pending;
+    int64_t m_pendingSinceMs = 0;
+};
+
+} // namespace StationProtocol

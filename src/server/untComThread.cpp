@@ -1,0 +1,190 @@
+#include "untComThread.h"
+
+#include "Errors.h"
+#include "unitPumpEvents.h"
+#include "unitTrace.h"
+#include "unitUtils.h"
+#include "unitVRQMain.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTcpSocket>
+#include <QTimer>
+
+using namespace StationProtocol;
+
+namespace {
+std::atomic<int> g_beaconTimeOutSecs{35};
+// One read takes at most this much; the rest stays in the socket for the next read.
+constexpr qint64 kMaxBlock = 64 * 1024;
+} // namespace
+
+int TClientThread::BeaconTimeOutSecs() { return g_beaconTimeOutSecs.load(); }
+void TClientThread::SetBeaconTimeOutSecs(int secs) { g_beaconTimeOutSecs = secs; }
+
+TClientConnection::TClientConnection(qintptr handle, TClientThread& thread)
+    : m_thread(thread), m_handle(handle) {}
+
+TClientConnection::~TClientConnection() {
+    if (m_socket)
+        m_socket->abort();
+}
+
+const QString& TClientConnection::Identity() const { return m_thread.Identity(); }
+
+TVRQMain* TClientConnection::Main() const { return m_thread.Main(); }
+
+bool TClientConnection::Start() {
+    m_socket = new QTcpSocket(this);
+    if (!m_socket->setSocketDescriptor(m_handle)) {
+        DebugLog(QStringLiteral("TClientThread: socket could not take the connection: ") +
+                 m_socket->errorString());
+        return false;
+    }
+    connect(m_socket, &QTcpSocket::readyRead, this, &TClientConnection::OnReadyRead);
+    connect(m_socket, &QTcpSocket::disconnected, this, &TClientConnection::OnDisconnected);
+    m_beaconTimer = new QTimer(this);
+    m_beaconTimer->setInterval(1000);
+    m_beaconTimer->setSingleShot(false);
+    connect(m_beaconTimer, &QTimer::timeout, this, &TClientConnection::OnBeaconTimer);
+    m_escape = false;
+    m_interfaceType = 1;
+    QString name = ComputerName_str();
+    if (name.isEmpty())
+        name = QCoreApplication::translate("Resource", "Unknown");
+    Send(Greeting(name.toLocal8Bit()));
+    return true;
+}
+
+bool TClientConnection::Send(const QByteArray& bytes) {
+    if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
+        return false;
+    if (m_socket->write(bytes) != bytes.size())
+        return false;
+    m_socket->flush();
+    return true;
+}
+
+void TClientConnection::OnReadyRead() {
+    // Only read here; the dispatch runs from the event loop so that its waits see later data.
+    while (m_socket->bytesAvailable() > 0) {
+        const qint64 avail = m_socket->bytesAvailable();
+        const QByteArray block = m_socket->read(std::min(avail > 0 ? avail : kDefaultReadSize, kMaxBlock));
+        if (block.isEmpty())
+            break;
+        const int64_t now = QDateTime::currentMSecsSinceEpoch();
+        for (const QByteArray& complete : m_assembler.Feed(block, now))
+            QMetaObject::invokeMethod(
+                this, [this, complete] { Dispatch(complete); }, Qt::QueuedConnection);
+    }
+}
+
+void TClientConnection::Dispatch(const QByteArray& block) {
+    if (m_thread.CloseRequested())
+        return;
+    const QByteArray body = ExtractBody(block);
+    if (body.isEmpty())
+        return;
+    const TStationMessage msg(body);
+    m_interfaceType = int(msg.IntField("intInterfaceType", 1));
+    try {
+        switch (Classify(body)) {
+        case TMessageKind::BeaconReply:
+            m_beaconAnswered = true;
+            return;
+        case TMessageKind::BeaconRequest:
+            Send(FrameBare("BEACONREPLY"));
+            return;
+        case TMessageKind::GoListen:
+            if (TVRQMain* main = Main())
+                QMetaObject::invokeMethod(main, &TVRQMain::GoListen, Qt::BlockingQueuedConnection);
+            return;
+        case TMessageKind::GoPartialDeaf:
+            if (TVRQMain* main = Main())
+                QMetaObject::invokeMethod(main, &TVRQMain::GoPartialDeaf,
+                                          Qt::BlockingQueuedConnection);
+            return;
+        case TMessageKind::Action:
+            break;
+        }
+        if (IMessageHandler* h = m_thread.Handler())
+            h->HandleMessage(*this, msg);
+    } catch (const std::exception& e) {
+        m_error.Record(-99, {QStringLiteral("Error - Server WSocket Data Available"),
+                             ExceptionText(e)});
+        DebugLog(m_error.Text());
+    }
+}
+
+void TClientConnection::OnDisconnected() { Close(); }
+
+void TClientConnection::Close() { m_thread.RequestClose(); }
+
+void TClientConnection::EnableBeaconTimer() {
+    if (!m_beaconRunning && m_beaconTimer)
+        m_beaconTimer->start();
+}
+
+void TClientConnection::OnBeaconTimer() {
+    m_beaconTimer->stop();
+    if (!m_beaconRunning)
+        RunBeacon();
+}
+
+bool TClientConnection::RunBeacon() {
+    m_beaconRunning = true;
+    m_beaconAnswered = false;
+    Send(FrameBare("BEACONREQUEST"));
+    const int64_t started = SecondClock();
+    const int limit = TClientThread::BeaconTimeOutSecs();
+    PumpEventsUntil(
+        [&] {
+            return m_beaconAnswered || m_thread.CloseRequested() || SecondClock() - started >= limit;
+        },
+        (limit + 2) * 1000, 50);
+    const bool answered = m_beaconAnswered;
+    if (!answered) {
+        DebugLog(QStringLiteral("Beacon unanswered, closing ") + Identity());
+        Close();
+    }
+    m_beaconRunning = false;
+    return answered;
+}
+
+TClientThread::TClientThread(qintptr handle, QString identity, TVRQMain* main,
+                             IMessageHandler* handler)
+    : m_handle(handle), m_identity(std::move(identity)), m_main(main), m_handler(handler) {}
+
+TClientThread::~TClientThread() {
+    RequestClose();
+    wait(5000);
+}
+
+void TClientThread::RequestClose() {
+    m_closeRequested = true;
+    quit();
+}
+
+void TClientThread::StartBeacon() {
+    // Posting under the lock keeps the connection alive until the event is queued; Qt drops
+    // events of an object that is deleted later.
+    const std::lock_guard lock(m_connectionMutex);
+    if (TClientConnection* c = m_connection)
+        QMetaObject::invokeMethod(c, &TClientConnection::EnableBeaconTimer, Qt::QueuedConnection);
+}
+
+void TClientThread::run() {
+    SetThreadAbortFlag(&m_closeRequested);
+    {
+        TClientConnection conn(m_handle, *this);
+        {
+            const std::lock_guard lock(m_connectionMutex);
+            m_connection = &conn;
+        }
+        if (conn.Start() && !m_closeRequested)
+            exec();
+        const std::lock_guard lock(m_connectionMutex);
+        m_connection = nullptr;
+    }
+    SetThreadAbortFlag(nullptr);
+}
