@@ -6,7 +6,11 @@
 #include "unitTrace.h"
 #include "unitUtils.h"
 
+#include "Errors.h"
+
 #include <QAbstractButton>
+#include <QAction>
+#include <QNetworkInterface>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
@@ -43,6 +47,7 @@ TVRQMain::TVRQMain(QWidget* form, std::function<void()> refreshBrowseLists,
     m_listenCheckTimer = FindOrCreateTimer("UlmexETimer_ListenCheck", 10123, false);
     m_hideAppTimer = FindOrCreateTimer("UlmexETimer_HideApp", 1000, false);
     connect(m_listenCheckTimer, &QTimer::timeout, this, &TVRQMain::ListenCheck);
+    connect(m_ipCheckTimer, &QTimer::timeout, this, &TVRQMain::IPCheck);
     connect(m_logonCheckTimer, &QTimer::timeout, this, [this] {
         auto* chk = m_form ? m_form->findChild<QAbstractButton*>(QStringLiteral("chkAutoLogonCheck"))
                            : nullptr;
@@ -145,8 +150,7 @@ void TVRQMain::FormCreate(const QStringList& args) {
     }
     m_startup.ipcPort = ipcPort;
 
-    if (m_refreshBrowseLists)
-        m_refreshBrowseLists();
+    RefreshComputerInformation();
 
     const QString interval = ini.ReadString(QStringLiteral("VRQ"), QStringLiteral("IPCheckInterval"),
                                             QStringLiteral("306000"));
@@ -198,6 +202,7 @@ void TVRQMain::FormShow() {
             ReportStepError(QStringLiteral("TfrmMain.FormShow:"), error);
         }
     }
+    RefreshComputerInformation();
     m_hideAppTimer->start();
     if (m_form)
         WindowsHandle_INIFile_Store_str(m_startup.identity, qint64(m_form->winId()));
@@ -383,6 +388,175 @@ void TVRQMain::ListenCheck() {
         m_autoListen = true;
         GoListen();
     }
+}
+
+// ---- Computer information and IP address ----------------------------------------------
+
+QStringList LocalIPv4Addresses() {
+    QStringList out;
+    QStringList loopback;
+    for (const QNetworkInterface& nif : QNetworkInterface::allInterfaces()) {
+        if (!(nif.flags() & QNetworkInterface::IsUp))
+            continue;
+        for (const QNetworkAddressEntry& e : nif.addressEntries()) {
+            const QHostAddress a = e.ip();
+            if (a.protocol() != QAbstractSocket::IPv4Protocol)
+                continue;
+            (a.isLoopback() ? loopback : out).append(a.toString());
+        }
+    }
+    return out.isEmpty() ? loopback : out;
+}
+
+namespace {
+// Opens the main connection for a step and closes it again on every way out.
+class TConnectionScope {
+public:
+    explicit TConnectionScope(const THousekeepingServices& s) : m_s(s) {
+        if (m_s.Connection)
+            m_s.Connection(true);
+    }
+    ~TConnectionScope() {
+        if (m_s.Connection)
+            m_s.Connection(false);
+    }
+    TConnectionScope(const TConnectionScope&) = delete;
+    TConnectionScope& operator=(const TConnectionScope&) = delete;
+
+private:
+    const THousekeepingServices& m_s;
+};
+} // namespace
+
+void TVRQMain::RefreshComputerInformation() {
+    if (m_form)
+        m_form->setEnabled(false);
+    m_ipCheckTimer->stop();
+    SetComputerInformation();
+    if (m_refreshBrowseLists)
+        m_refreshBrowseLists();
+    if (m_startup.ipCheckIntervalMs > 0 && !m_startup.startupFailed)
+        m_ipCheckTimer->start();
+    if (m_form)
+        m_form->setEnabled(true);
+}
+
+void TVRQMain::SetComputerInformation() {
+    try {
+        const TConnectionScope scope(Housekeeping);
+        m_computerName = ComputerName_str();
+        if (m_computerName.isEmpty())
+            m_computerName = res("Unknown");
+        if (m_form)
+            m_form->setWindowTitle(res("Vorqen") + QStringLiteral("  (") + m_computerName + u')');
+        m_machineID = Housekeeping.MachineID_Get ? Housekeeping.MachineID_Get(m_computerName) : 0;
+        GetIPinDB();
+        ApplyCurrentIP(m_currentIP);
+        SetControlText("EditComputerName", m_computerName);
+        SetControlText("EditMachineID", QString::number(m_machineID));
+    } catch (const std::exception& e) {
+        ReportStepError(QStringLiteral("TfrmMain.SetComputerInformation:"), ExceptionText(e));
+    }
+    IPAddresses_UpdateDB(false);
+}
+
+void TVRQMain::GetIPinDB() {
+    int step = 0;
+    try {
+        const TConnectionScope scope(Housekeeping);
+        step = 10;
+        QString current, preferred;
+        step = 20;
+        const bool found = Housekeeping.ReadIPAddresses &&
+                           Housekeeping.ReadIPAddresses(m_machineID, &current, &preferred);
+        step = 30;
+        if (found) {
+            m_currentIP = current;
+            m_preferredIP = preferred;
+        }
+        step = 40;
+    } catch (const std::exception& e) {
+        ReportStepError(QStringLiteral("TfrmMain.GetIPinDB: (%1)").arg(step), ExceptionText(e));
+    }
+}
+
+void TVRQMain::ApplyCurrentIP(const QString& address) {
+    int step = 0;
+    try {
+        m_currentIP = address;
+        step = 10;
+        SetControlText("EditIPAddress", address);
+        step = 20;
+        const int port = ListeningPort ? ListeningPort() : 6669;
+        HalvexIni().WriteString(QStringLiteral("GoDeaf"), m_startup.identity,
+                                address + u'/' + QString::number(port));
+        step = 40;
+    } catch (const std::exception& e) {
+        ReportStepError(QStringLiteral("TVRQMain.SetIPinDB: (%1)").arg(step), ExceptionText(e));
+    }
+}
+
+bool TVRQMain::SetIPinDB(const QString& address) {
+    int step = 0;
+    bool changed = false;
+    try {
+        DebugLog(QStringLiteral("updating database with ") + address);
+        const TConnectionScope scope(Housekeeping);
+        step = 10;
+        QString current, preferred;
+        const bool found = Housekeeping.ReadIPAddresses &&
+                           Housekeeping.ReadIPAddresses(m_machineID, &current, &preferred);
+        step = 20;
+        if (found) {
+            step = 30;
+            if (current != address) {
+                step = 32;
+                DebugLog(QStringLiteral("Inside SetIPinDB - FstrPreferredIPAddr = ") + m_preferredIP);
+                if (Housekeeping.WriteIPAddresses)
+                    Housekeeping.WriteIPAddresses(m_machineID, address, m_preferredIP);
+                step = 35;
+                DebugLog(QStringLiteral("database updated with ") + address +
+                         QStringLiteral(". Preferred is ") + m_preferredIP);
+                changed = true;
+            }
+            step = 40;
+            ApplyCurrentIP(address);
+        }
+        step = 50;
+        if (m_refreshBrowseLists)
+            m_refreshBrowseLists();
+        step = 60;
+    } catch (const std::exception& e) {
+        ReportStepError(QStringLiteral("TVRQMain.SetIPinDB: (%1)").arg(step), ExceptionText(e));
+    }
+    return changed;
+}
+
+void TVRQMain::IPAddresses_UpdateDB(bool force) {
+    QAction* logon = m_form ? m_form->findChild<QAction*>(QStringLiteral("mnuFileLogon")) : nullptr;
+    if (logon)
+        logon->setEnabled(false);
+    try {
+        const QStringList list = LocalAddresses ? LocalAddresses() : QStringList();
+        const QString listText = list.join(QStringLiteral(", "));
+        const QString primary = list.value(0);
+        if (!m_preferredIP.isEmpty() && listText.contains(m_preferredIP) &&
+            m_preferredIP != m_currentIP)
+            SetIPinDB(m_preferredIP);
+        if (force || (m_currentIP.isEmpty() && !primary.isEmpty()) ||
+            (!m_currentIP.isEmpty() && !listText.contains(m_currentIP)))
+            SetIPinDB(primary);
+    } catch (const std::exception& e) {
+        ReportStepError(QStringLiteral("TfrmMain.IPAddresses_UpdateDB:"), ExceptionText(e));
+    }
+    if (logon)
+        logon->setEnabled(!m_deaf);
+}
+
+void TVRQMain::IPCheck() {
+    const bool loggedOn = OperatorLoggedOn && OperatorLoggedOn();
+    if (!loggedOn && m_startup.shouldListen && !m_deaf)
+        IPAddresses_UpdateDB(false);
 }
 
 // ---- Database flag, logon check, log-off ------------------------------------------------

@@ -51,6 +51,22 @@ struct TStartupState {
     QString programFileName = QStringLiteral("Halvex_VRQ.EXE");
 };
 
+// The registry calls of the housekeeping (machine row of this computer and its addresses).
+struct THousekeepingServices {
+    // Machine number of the computer name (a row is created when missing); 0 on failure.
+    std::function<int(const QString& computerName)> MachineID_Get;
+    // Reads STRIPADDR / STRPREFERREDIPADDR of the machine; false when there is no row.
+    std::function<bool(int machineID, QString* current, QString* preferred)> ReadIPAddresses;
+    // Writes both addresses into the machine's row; false when there is no row.
+    std::function<bool(int machineID, const QString& address, const QString& preferred)>
+        WriteIPAddresses;
+    // Opens / closes the main database connection around a step.
+    std::function<void(bool open)> Connection;
+};
+
+// All IPv4 addresses of this computer, the primary one first.
+QStringList LocalIPv4Addresses();
+
 class TVRQMain : public QObject {
     Q_OBJECT
 public:
@@ -99,6 +115,22 @@ public:
     static QString FlagHolderText();
 
     // Housekeeping.
+    THousekeepingServices Housekeeping;
+    void RefreshComputerInformation();
+    void SetComputerInformation();
+    void GetIPinDB();
+    void ApplyCurrentIP(const QString& address);
+    bool SetIPinDB(const QString& address);
+    void IPAddresses_UpdateDB(bool force);
+    void IPCheck();
+    // The local address list is injectable for tests.
+    std::function<QStringList()> LocalAddresses = &LocalIPv4Addresses;
+    int MachineID() const { return m_machineID; }
+    QString CurrentIPAddress() const { return m_currentIP; }
+    QString PreferredIPAddress() const { return m_preferredIP; }
+    QString ComputerName() const { return m_computerName; }
+    // Whether an operator is logged on in the window (the users' logon sets it).
+    std::function<bool()> OperatorLoggedOn;
     void LogonCheck();
     void LogoffAllStations();
     void EnablePeriodicWork(bool enable);
@@ -129,6 +161,10 @@ private:
     QHash<QString, TClientThread*> m_threads;
     TStartupState m_startup;
     std::unique_ptr<TNamedMutex> m_appMutex;
+    int m_machineID = 0;
+    QString m_computerName;
+    QString m_currentIP;
+    QString m_preferredIP;
     bool m_deaf = false;
     bool m_autoListen = false;
     QDateTime m_deafUntil;
