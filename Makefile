@@ -24,6 +24,9 @@ bench: build
 	cmake --build $(BUILD) --target benchmarks -j $(JOBS)
 	bash scripts/bench.sh $(BUILD)
 
+fuzz: deps
+	bash scripts/fuzz.sh
+
 screenshots: build
 	cmake --build $(BUILD) --target screenshots -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen VRQ_UNATTENDED=1 $(BUILD)/bin/vrq_screenshots $(BUILD)/screenshots
