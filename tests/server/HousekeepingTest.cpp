@@ -75,8 +75,9 @@ TEST_F(HousekeepingTest, IPUpdateRules) {
         EXPECT_EQ(row.ip, QString::fromLatin1(c.expected)) << c.name;
         EXPECT_EQ(row.writes, c.writes) << c.name;
         EXPECT_EQ(vrq->CurrentIPAddress(), QString::fromLatin1(c.expected)) << c.name;
-        if (c.writes)
+        if (c.writes) {
             EXPECT_EQ(row.preferred, QString::fromLatin1(c.preferred)) << c.name;
+        }
     }
     EXPECT_EQ(vrq->MachineID(), 7);
     EXPECT_TRUE(HalvexIni()
@@ -86,11 +87,19 @@ TEST_F(HousekeepingTest, IPUpdateRules) {
 
 TEST_F(HousekeepingTest, IPCheckIsSkippedWhileDeafOrLoggedOn) {
     row = FakeRow{true, QStringLiteral("10.9.9.9"), {}, 0};
+    local = {QStringLiteral("10.9.9.9")};
+    vrq->SetComputerInformation();
     local = {QStringLiteral("192.168.0.5")};
-    vrq->GetIPinDB();
+    vrq->OperatorLoggedOn = [] { return true; };
+    vrq->IPCheck();
+    EXPECT_EQ(row.writes, 0);
+    vrq->OperatorLoggedOn = [] { return false; };
     vrq->ShowDeaf();
     vrq->IPCheck();
     EXPECT_EQ(row.writes, 0);
+    vrq->ShowListening();
+    vrq->IPCheck();
+    EXPECT_EQ(row.writes, 0) << "the controller was never told it should listen";
 }
 
 TEST_F(HousekeepingTest, LogonCheckDoesNothingWhileAStationHoldsTheFlag) {
