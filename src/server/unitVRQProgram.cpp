@@ -16,7 +16,9 @@
 #include <QLineEdit>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -52,6 +54,15 @@ void installTerminateHandler(TfrmMain& window) {
     sigaction(SIGINT, &sa, nullptr);
 }
 
+// A thousand stations need more descriptors than the usual soft limit of 1024.
+void raiseDescriptorLimit() {
+    rlimit r{};
+    if (::getrlimit(RLIMIT_NOFILE, &r) == 0 && r.rlim_cur < r.rlim_max) {
+        r.rlim_cur = std::min<rlim_t>(r.rlim_max, 65536);
+        ::setrlimit(RLIMIT_NOFILE, &r);
+    }
+}
+
 } // namespace
 
 int RunVRQProgram(int argc, char** argv) {
@@ -69,6 +80,7 @@ int RunVRQProgram(int argc, char** argv) {
     TraceInit(programFile, args);
     ProgramBanner();
 
+    raiseDescriptorLimit();
     // 3. The application object.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Halvex Vorqen"));
@@ -89,8 +101,10 @@ int RunVRQProgram(int argc, char** argv) {
         return 1;
     TfrmMain window(&wiring.Dispatcher());
     TPreviousInstanceServer previous(instanceName);
-    QObject::connect(&previous, &TPreviousInstanceServer::ActivateRequested, &window,
-                     &TfrmMain::ShowFromTray);
+    QObject::connect(&previous, &TPreviousInstanceServer::ActivateRequested, &window, [&window] {
+        DebugLog(QStringLiteral("Brought forward by another copy"));
+        window.ShowFromTray();
+    });
 
     int exitCode = 0;
     bool terminated = false;
