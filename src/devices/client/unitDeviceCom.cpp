@@ -218,7 +218,8 @@ bool TDeviceCom::Link(bool comLink) {
                                ? QString::fromLocal8Bit(greeting.mid(4))
                                : QCoreApplication::translate("Resource", "Unknown");
             }
-            if (answered.toUpper() != row->strName.toUpper()) {
+            m_greetedName = answered;
+            if (!AcceptAnyServerName && answered.toUpper() != row->strName.toUpper()) {
                 m_lastErrorCode = 163;
                 setErrorTexts(m_stationID, row->strName, answered);
                 m_socket->Disconnect();

@@ -93,6 +93,10 @@ public:
     TSocketWrapper& Socket() { return *m_socket; }
 
     TKeyStringParser KeyStringParser;
+    // A command-line station talking to a given host does not know the server's name ahead.
+    bool AcceptAnyServerName = false;
+    // The computer name the server greeted with on the last connect.
+    const QString& GreetedName() const { return m_greetedName; }
 
 protected:
     std::unique_ptr<TSocketWrapper> m_socket;
@@ -114,6 +118,7 @@ private:
     int m_lastErrorCode = 0;
     QByteArray m_returnedData;
     std::array<QString, 3> m_errorTexts;
+    QString m_greetedName;
 };
 
 class TLogonCom : public TDeviceCom {
