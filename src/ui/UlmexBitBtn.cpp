@@ -10,7 +10,9 @@
 
 namespace {
 
-QString res(const char* text) { return QCoreApplication::translate("Resource", text); }
+QString res(const char* text) {
+    return QCoreApplication::translate("Resource", text);
+}
 
 THelpContextHandler g_helpHandler = nullptr;
 
@@ -23,16 +25,16 @@ struct TKindInfo {
 const TKindInfo& KindInfo(TBitBtnKind kind) {
     static const TKindInfo table[] = {
         {"", mrNone, QStyle::SP_CustomBase},
-        {"OK", mrOk, QStyle::SP_DialogOkButton},
-        {"Cancel", mrCancel, QStyle::SP_DialogCancelButton},
-        {"&Help", mrNone, QStyle::SP_DialogHelpButton},
-        {"&Yes", mrYes, QStyle::SP_DialogYesButton},
-        {"&No", mrNo, QStyle::SP_DialogNoButton},
-        {"&Close", mrNone, QStyle::SP_DialogCloseButton},
-        {"Abort", mrAbort, QStyle::SP_DialogAbortButton},
-        {"&Retry", mrRetry, QStyle::SP_DialogRetryButton},
-        {"&Ignore", mrIgnore, QStyle::SP_DialogIgnoreButton},
-        {"&All", mrAll, QStyle::SP_DialogYesToAllButton},
+        {QT_TRANSLATE_NOOP("Resource", "OK"), mrOk, QStyle::SP_DialogOkButton},
+        {QT_TRANSLATE_NOOP("Resource", "Cancel"), mrCancel, QStyle::SP_DialogCancelButton},
+        {QT_TRANSLATE_NOOP("Resource", "&Help"), mrNone, QStyle::SP_DialogHelpButton},
+        {QT_TRANSLATE_NOOP("Resource", "&Yes"), mrYes, QStyle::SP_DialogYesButton},
+        {QT_TRANSLATE_NOOP("Resource", "&No"), mrNo, QStyle::SP_DialogNoButton},
+        {QT_TRANSLATE_NOOP("Resource", "&Close"), mrNone, QStyle::SP_DialogCloseButton},
+        {QT_TRANSLATE_NOOP("Resource", "Abort"), mrAbort, QStyle::SP_DialogAbortButton},
+        {QT_TRANSLATE_NOOP("Resource", "&Retry"), mrRetry, QStyle::SP_DialogRetryButton},
+        {QT_TRANSLATE_NOOP("Resource", "&Ignore"), mrIgnore, QStyle::SP_DialogIgnoreButton},
+        {QT_TRANSLATE_NOOP("Resource", "&All"), mrAll, QStyle::SP_DialogYesToAllButton},
     };
     const int i = int(kind);
     return table[(i >= 0 && i <= int(bkAll)) ? i : 0];
@@ -40,7 +42,9 @@ const TKindInfo& KindInfo(TBitBtnKind kind) {
 
 } // namespace
 
-void SetHelpContextHandler(THelpContextHandler handler) { g_helpHandler = handler; }
+void SetHelpContextHandler(THelpContextHandler handler) {
+    g_helpHandler = handler;
+}
 
 TUlmexBitBtn::TUlmexBitBtn(QWidget* parent) : QPushButton(parent) {
     setAutoDefault(false);
@@ -52,7 +56,9 @@ QString TUlmexBitBtn::KindCaption(TBitBtnKind kind) {
     return *caption ? res(caption) : QString();
 }
 
-int TUlmexBitBtn::KindModalResult(TBitBtnKind kind) { return KindInfo(kind).modalResult; }
+int TUlmexBitBtn::KindModalResult(TBitBtnKind kind) {
+    return KindInfo(kind).modalResult;
+}
 
 void TUlmexBitBtn::SetKind(TBitBtnKind kind) {
     m_kind = kind;
@@ -158,15 +164,16 @@ void TUlmexBitBtn::paintEvent(QPaintEvent*) {
     int flags = Qt::TextShowMnemonic | Qt::AlignCenter;
     if (m_wordWrap)
         flags |= Qt::TextWordWrap;
-    const int textRoom =
-        qMax(1, horizontal ? area.width() - gs.width() - spacing : area.width());
-    const QRect textBounds = fontMetrics().boundingRect(QRect(0, 0, textRoom, area.height()),
-                                                        flags, text());
+    const int textRoom = qMax(1, horizontal ? area.width() - gs.width() - spacing : area.width());
+    const QRect textBounds =
+        fontMetrics().boundingRect(QRect(0, 0, textRoom, area.height()), flags, text());
     const QSize ts = text().isEmpty() ? QSize() : textBounds.size();
 
     // The block of glyph and caption is centred; Margin >= 0 pins it to the glyph's edge instead.
-    const int blockW = horizontal ? gs.width() + spacing + ts.width() : qMax(gs.width(), ts.width());
-    const int blockH = horizontal ? qMax(gs.height(), ts.height()) : gs.height() + spacing + ts.height();
+    const int blockW =
+        horizontal ? gs.width() + spacing + ts.width() : qMax(gs.width(), ts.width());
+    const int blockH =
+        horizontal ? qMax(gs.height(), ts.height()) : gs.height() + spacing + ts.height();
     int x = area.left() + (area.width() - blockW) / 2;
     int y = area.top() + (area.height() - blockH) / 2;
     if (m_margin >= 0) {

@@ -58,11 +58,17 @@ int64_t UlmexClockNow() {
     return QDateTime::currentMSecsSinceEpoch();
 }
 
-int64_t LastUserInputTime() { return g_lastInput.load(); }
+int64_t LastUserInputTime() {
+    return g_lastInput.load();
+}
 
-void NoteUserInput() { g_lastInput.store(UlmexClockNow()); }
+void NoteUserInput() {
+    g_lastInput.store(UlmexClockNow());
+}
 
-int UlmexETimerCount() { return g_timerCount; }
+int UlmexETimerCount() {
+    return g_timerCount;
+}
 
 TUlmexETimer::TUlmexETimer(QObject* parent) : QTimer(parent), m_reference(UlmexClockNow()) {
     ++g_timerCount;
@@ -91,10 +97,13 @@ int64_t TUlmexETimer::ElapsedMs() {
     const int64_t input = LastUserInputTime();
     if (m_reference < input)
         m_reference = input;
-    return UlmexClockNow() - m_reference;
+    // A clock set back must not make the window wait longer than one period.
+    return qMax<int64_t>(0, UlmexClockNow() - m_reference);
 }
 
-void TUlmexETimer::Reset() { m_reference = UlmexClockNow(); }
+void TUlmexETimer::Reset() {
+    m_reference = UlmexClockNow();
+}
 
 bool TUlmexETimer::Expired() {
     const int64_t elapsedSecs = ElapsedMs() / 1000;

@@ -42,11 +42,10 @@ int UlmexMsgBox(const QString& title, const QString& centredText, const QString&
 
 int UlmexMsgBox(const TUlmexMsgArgs& args);
 
-using TUlmexMsgBoxOverride =
-    std::function<int(const QString& title, const QString& centredText, const QString& leftText,
-                      bool autoSizeWidth, int timeOutSecs, TUlmexIconType icon,
-                      TUlmexDefaultButtonType defaultButton, TUlmexButtonsType buttons,
-                      void* context)>;
+using TUlmexMsgBoxOverride = std::function<int(
+    const QString& title, const QString& centredText, const QString& leftText, bool autoSizeWidth,
+    int timeOutSecs, TUlmexIconType icon, TUlmexDefaultButtonType defaultButton,
+    TUlmexButtonsType buttons, void* context)>;
 struct TUlmexMsgBoxOverrideSlot {
     TUlmexMsgBoxOverride fn;
     void* context = nullptr;

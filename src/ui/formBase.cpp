@@ -6,7 +6,9 @@
 #include <QScreen>
 
 namespace {
-QString res(const char* text) { return QCoreApplication::translate("Resource", text); }
+QString res(const char* text) {
+    return QCoreApplication::translate("Resource", text);
+}
 } // namespace
 
 TfrmBase::TfrmBase(QWidget* parent) : QDialog(parent) {
@@ -86,7 +88,7 @@ void TfrmBaseDialogTimeOut::hideEvent(QHideEvent* event) {
 
 TfrmBaseEdit::TfrmBaseEdit(QWidget* parent) : TfrmBase(parent) {
     setObjectName(QStringLiteral("frmBaseEdit"));
-    setWindowTitle(res("Edit Form"));
+    setWindowTitle(res(QT_TRANSLATE_NOOP("Resource", "Edit Form")));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     resize(435, 307);
@@ -110,4 +112,3 @@ void TfrmBaseEdit::PlaceButtons() {
     btnCancel->setGeometry(width() - 75 - 10, top, 75, 25);
     btnOK->setGeometry(width() - 2 * 75 - 18, top, 75, 25);
 }
-
