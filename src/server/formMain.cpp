@@ -1,6 +1,7 @@
 #include "formMain.h"
 
 #include "UlmexMsgBox.h"
+#include "formUlmexAbout.h"
 #include "unitServerState.h"
 #include "unitSharedSettings.h"
 #include "unitTrace.h"
@@ -36,7 +37,7 @@ template <class T> T* named(T* w, const char* name) {
 }
 
 QTimer* timer(QObject* parent, const char* name, int ms, bool enabled) {
-    auto* t = named(new QTimer(parent), name);
+    auto* t = named(new TUlmexETimer(parent), name);
     t->setInterval(ms);
     if (enabled)
         t->start();
@@ -49,8 +50,11 @@ QPushButton* button(const char* name, const QString& caption) {
 } // namespace
 
 TfrmMain::TfrmMain(IMessageHandler* handler, QWidget* parent)
-    : QWidget(parent), m_handler(handler) {
+    : TfrmBase(parent), m_handler(handler) {
     setObjectName(QStringLiteral("frmMain"));
+    setWindowFlags(Qt::Window);
+    UlmexETimer1->SetSnoozeSecs(120);
+    UlmexETimer1->stop();
     build();
 }
 
@@ -199,6 +203,8 @@ void TfrmMain::build() {
     });
     connect(minimize, &QAction::triggered, this, &TfrmMain::Minimize);
     connect(m_mnuFileExit, &QAction::triggered, this, &TfrmMain::Exit);
+    connect(about, &QAction::triggered, this,
+            [] { ShowAboutWindow(QString(), QStringLiteral("Halvex_VRQSVC.EXE")); });
     connect(this, &TfrmMain::ActivateRequested, this, &TfrmMain::ShowFromTray);
     resize(640, 520);
 }
@@ -235,8 +241,16 @@ void TfrmMain::SetControlStates() {
     m_stxtLogon->setText(res("Must Logon"));
 }
 
+void TfrmMain::UlmexETimer1Timer() {
+    if (!UlmexETimer1->Expired())
+        return;
+    UlmexETimer1->stop();
+    // The logged-on operator is logged off here once users can log on; nobody is yet.
+    SetControlStates();
+}
+
 void TfrmMain::showEvent(QShowEvent* e) {
-    QWidget::showEvent(e);
+    TfrmBase::showEvent(e);
     if (m_vrqMain)
         m_vrqMain->FormShow();
 }

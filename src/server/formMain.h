@@ -1,6 +1,8 @@
 #pragma once
 // The server's only permanent window. Component names are the controller's handles on it.
 
+#include "formBase.h"
+
 #include <QWidget>
 #include <functional>
 
@@ -21,7 +23,7 @@ class QTimer;
 class TVRQMain;
 class IMessageHandler;
 
-class TfrmMain : public QWidget {
+class TfrmMain : public TfrmBase {
     Q_OBJECT
 public:
     explicit TfrmMain(IMessageHandler* handler = nullptr, QWidget* parent = nullptr);
@@ -41,6 +43,8 @@ public:
     // The Exit command: asks, then CloseVRQ(false) on OK.
     void Exit();
     void SetControlStates();
+    // Escape does not close the server.
+    void reject() override {}
 
 Q_SIGNALS:
     void ActivateRequested();
@@ -48,6 +52,8 @@ Q_SIGNALS:
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    // Operator inactivity log-off.
+    void UlmexETimer1Timer() override;
 
 private:
     void build();
