@@ -1,0 +1,107 @@
+#include "ProgramFixture.h"
+
+#include "IniFile.h"
+
+#include <QDate>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+
+#include <csignal>
+
+namespace {
+quint16 freePort() {
+    QTcpServer s;
+    s.listen(QHostAddress::LocalHost, 0);
+    return s.serverPort();
+}
+} // namespace
+
+QString TProgramFixture::BinDir() const { return qEnvironmentVariable("VRQ_BIN_DIR"); }
+
+TProgramFixture::TProgramFixture() {
+    m_port = freePort();
+    QProcess init;
+    init.setProcessEnvironment(Environment());
+    init.start(BinDir() + QStringLiteral("/vrq_initdb"),
+               {QStringLiteral("--site"), SitePath(), QStringLiteral("--port"), QString::number(m_port)});
+    if (!init.waitForFinished(120000) || init.exitStatus() != QProcess::NormalExit || init.exitCode() != 0) {
+        m_error = QStringLiteral("vrq_initdb failed: ") + QString::fromLocal8Bit(init.readAllStandardError());
+        return;
+    }
+    TIniFile ini(m_work.filePath(QStringLiteral("halvex.ini")));
+    ini.WriteString(QStringLiteral("Database"), QStringLiteral("LinkPath"), SitePath() + u'/');
+    m_ok = true;
+}
+
+TProgramFixture::~TProgramFixture() { StopAll(); }
+
+QProcessEnvironment TProgramFixture::Environment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HALVEX_WORK_FOLDER"), m_work.path());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_work.path());
+    env.insert(QStringLiteral("TMPDIR"), m_work.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("VRQ_UNATTENDED"), QStringLiteral("1"));
+    return env;
+}
+
+QProcess& TProgramFixture::Start(const QStringList& args, const QString& programFile) {
+    auto p = std::make_unique<QProcess>();
+    p->setProcessEnvironment(Environment());
+    p->setProcessChannelMode(QProcess::MergedChannels);
+    p->start(programFile.isEmpty() ? BinDir() + QStringLiteral("/Halvex_VRQ") : programFile, args);
+    p->waitForStarted(10000);
+    m_processes.push_back(std::move(p));
+    return *m_processes.back();
+}
+
+QString TProgramFixture::DebugText() const {
+    QFile f(m_work.filePath(QStringLiteral("DebugLogMessage_") +
+                            QDate::currentDate().toString(QStringLiteral("yyyyMM")) + QStringLiteral(".txt")));
+    return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
+}
+
+bool TProgramFixture::WaitForDebugLine(const QString& text, int timeoutMs) const {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        if (DebugText().contains(text))
+            return true;
+        QThread::msleep(50);
+    }
+    return DebugText().contains(text);
+}
+
+QString TProgramFixture::IniValue(const QString& section, const QString& key) const {
+    return TIniFile(m_work.filePath(QStringLiteral("halvex.ini"))).ReadString(section, key, QStringLiteral("<missing>"));
+}
+
+void TProgramFixture::StopAll() {
+    for (auto& p : m_processes) {
+        if (p->state() == QProcess::NotRunning)
+            continue;
+        ::kill(pid_t(p->processId()), SIGTERM);
+        if (!p->waitForFinished(15000)) {
+            p->kill();
+            p->waitForFinished(5000);
+        }
+    }
+}
+
+QByteArray ReadGreeting(quint16 port, int timeoutMs) {
+    QTcpSocket s;
+    s.connectToHost(QStringLiteral("127.0.0.1"), port);
+    if (!s.waitForConnected(timeoutMs))
+        return {};
+    QByteArray got;
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired() && s.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())))) {
+        got += s.readAll();
+        if (s.waitForReadyRead(200))
+            got += s.readAll();
+        break;
+    }
+    return got;
+}

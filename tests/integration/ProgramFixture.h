@@ -1,0 +1,41 @@
+#pragma once
+// A real Halvex_VRQ on a site made by vrq_initdb in a temporary work folder, isolated from other
+// tests: its own port, its own mutex folder, its own local-socket folder.
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+class TProgramFixture {
+public:
+    TProgramFixture();
+    ~TProgramFixture();
+
+    bool Ok() const { return m_ok; }
+    const QString& Error() const { return m_error; }
+    quint16 Port() const { return m_port; }
+    QString WorkPath() const { return m_work.path(); }
+    QString SitePath() const { return m_work.filePath(QStringLiteral("site")); }
+    QString BinDir() const;
+    QProcessEnvironment Environment() const;
+
+    // Starts Halvex_VRQ (or another program file) with args; the process is owned here.
+    QProcess& Start(const QStringList& args = {}, const QString& programFile = {});
+    // Waits until the debug message file holds the text.
+    bool WaitForDebugLine(const QString& text, int timeoutMs = 30000) const;
+    QString DebugText() const;
+    QString IniValue(const QString& section, const QString& key) const;
+    // Stops every started process (SIGTERM, then kill).
+    void StopAll();
+
+private:
+    QTemporaryDir m_work;
+    quint16 m_port = 0;
+    bool m_ok = false;
+    QString m_error;
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+};
+
+// Reads the greeting of a station connecting to the port.
+QByteArray ReadGreeting(quint16 port, int timeoutMs = 5000);
