@@ -1,26 +1,153 @@
 #include "unitServerWiring.h"
 
+#include "UlmexMsgBox.h"
+#include "dmodSystem.h"
 #include "formMain.h"
 #include "unitFargoWrite.h"
-#include "untFileDrops.h"
+#include "unitPropertyConfigSettings.h"
+#include "unitSharedStuff.h"
+#include "unitStationRegistry.h"
+#include "unitTrace.h"
 #include "unitVRQMain.h"
+#include "untFileDrops.h"
+
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QTableWidget>
+
+namespace {
+
+QString res(const char* t) { return QCoreApplication::translate("Resource", t); }
+
+// The serial number of a worker runs on a connection of its own, opened on first use in the
+// worker's thread and closed when the thread ends.
+int64_t workerSerialNumber() {
+    thread_local std::unique_ptr<TFbConnection> connection;
+    const QString name = DataModules().dmSystem->Database1.Database();
+    if (!connection || connection->Database() != name) {
+        connection = std::make_unique<TFbConnection>();
+        connection->SetDatabase(name);
+    }
+    if (!connection->Connected())
+        connection->Open();
+    return TdmSystem::NextSerialNumber(*connection);
+}
+
+void fillGrid(QTableWidget* grid, const QStringList& headers, const TRowSet& rows, const QStringList& fields,
+              const QStringList& absFields) {
+    grid->clear();
+    grid->setColumnCount(int(headers.size()));
+    grid->setHorizontalHeaderLabels(headers);
+    grid->setRowCount(rows.RowCount());
+    for (int r = 0; r < rows.RowCount(); ++r) {
+        for (int c = 0; c < fields.size(); ++c) {
+            const QVariant v = rows.Value(r, fields[c]);
+            QString text = v.isNull() ? QString() : v.toString();
+            if (absFields.contains(fields[c]) && !v.isNull())
+                text = QString::number(std::abs(v.toLongLong()));
+            grid->setItem(r, c, new QTableWidgetItem(text));
+        }
+    }
+    grid->horizontalHeader()->setVisible(rows.RowCount() > 0);
+}
+
+} // namespace
+
+QString& g_strTimeStationIPAddr() {
+    static QString address;
+    return address;
+}
 
 TServerWiring::TServerWiring() {
     TDispatchServices& s = m_dispatcher.Services();
     s.PrinterDispatch = [](TClientConnection& conn, TDeviceRequest& r, QByteArray& answer) {
         return PrinterDispatch(r.command, r.deviceName, r.printLayout, r.data, answer, conn.Error());
     };
-    s.GenericFileWrite = [](const QByteArray& data, const QString& format) {
-        GenericFileWrite(data, format);
+    s.GenericFileWrite = [](const QByteArray& data, const QString& format) { GenericFileWrite(data, format); };
+    s.InnerRangeFileWrite = [](const QByteArray& data, const QString& format) {
+        const RPropertyConfig& c = g_PropertyConfig();
+        TInnerRangeSettings settings;
+        settings.bInnerRangeInterface = c.bInnerRangeInterface;
+        settings.intInnerRangeFile_Format = c.intInnerRangeFile_Format;
+        settings.strInnerRangeGenericFile_Name = c.strInnerRangeFileName;
+        settings.strInnerRangeFilePath = c.strInnerRangeFilePath;
+        InnerRangeFileWrite(settings, data, format);
     };
+    s.NextSerialNumber = &workerSerialNumber;
 }
+
 TServerWiring::~TServerWiring() = default;
 
-bool TServerWiring::CreateDataModules() { return true; }
+bool TServerWiring::CreateDataModules() {
+    FirebirdEnvironment_Prepare(QCoreApplication::applicationDirPath());
+    ::CreateDataModules();
+    return true;
+}
+
+void TServerWiring::RefreshBrowseLists(TfrmMain& window) {
+    TDataModules& dm = DataModules();
+    TVRQMain* vrq = window.VRQMain();
+    try {
+        const TConnectionGuard open(dm.dmSystem->Database1);
+        fillGrid(window.ThisStationGrid(),
+                 {res("Station ID"), res("Port"), res("Encoder Baud"), res("LPI Baud"), res("Driver Name")},
+                 dm.dmClientMachineInfo->qryClientStation_Local(vrq ? vrq->MachineID() : 0),
+                 {QStringLiteral("STRSTATIONID"), QStringLiteral("LNGPORT"), QStringLiteral("LNGENCODER_BAUD"),
+                  QStringLiteral("LNGLPI_BAUD"), QStringLiteral("STRDEVICENAME")},
+                 {QStringLiteral("LNGPORT")});
+        const TRowSet all = dm.dmClientMachineInfo->qryClientStation_All();
+        g_strTimeStationIPAddr().clear();
+        for (int r = 0; r < all.RowCount(); ++r)
+            if (all.Str(r, QStringLiteral("STRSTATIONID")).toUpper() == QStringLiteral("TIME"))
+                g_strTimeStationIPAddr() = all.Str(r, QStringLiteral("STRIPADDR"));
+        fillGrid(window.AllClientMachinesGrid(),
+                 {res("Station ID"), res("Machine Name"), res("Port"), res("IP Address"), res("Type"), res("ID")}, all,
+                 {QStringLiteral("STRSTATIONID"), QStringLiteral("STRNAME"), QStringLiteral("LNGPORT"),
+                  QStringLiteral("STRIPADDR"), QStringLiteral("LNGMACHINETYPE"), QStringLiteral("IDXMACHINEID")},
+                 {QStringLiteral("LNGPORT")});
+    } catch (const std::exception& e) {
+        ReportStepError(QStringLiteral("TfrmMain.RefreshBrowseLists:"), ExceptionText(e));
+    }
+}
 
 void TServerWiring::Attach(TfrmMain& window) {
     TVRQMain* vrq = window.VRQMain();
     if (!vrq)
         return;
-    vrq->ListeningPort = [] { return 6669; };
+    TDataModules& dm = DataModules();
+    window.RefreshBrowseLists = [this, &window] { RefreshBrowseLists(window); };
+    vrq->ListeningPort = [] { return int(g_PropertyConfig().lngVRQPort); };
+    vrq->RunStartupDialog = [&dm, &window](int* code) {
+        TfrmSplash splash(dm.dmSystem->Database1, dm.dmTransLog->dbTransLog, QCoreApplication::arguments(), &window);
+        splash.LogonStep = false;
+        const bool ok = splash.exec() == QDialog::Accepted;
+        *code = g_intAppInitReturnCode;
+        return ok;
+    };
+    THousekeepingServices& h = vrq->Housekeeping;
+    h.Connection = [&dm](bool open) {
+        if (open)
+            dm.dmSystem->Database1.Open();
+        else
+            dm.dmSystem->Database1.Close();
+    };
+    h.MachineID_Get = [&dm](const QString& name) {
+        return MachineID_Get(*dm.dmClientMachineInfo, name, QString(), 0);
+    };
+    h.ReadIPAddresses = [&dm](int id, QString* current, QString* preferred) {
+        const TConnectionGuard open(dm.dmSystem->Database1);
+        const TRowSet r = dm.dmClientMachineInfo->qryClientMachine_ByMachineID(id);
+        if (r.IsEmpty())
+            return false;
+        *current = r.Str(0, QStringLiteral("STRIPADDR"));
+        *preferred = r.Str(0, QStringLiteral("STRPREFERREDIPADDR"));
+        return true;
+    };
+    h.WriteIPAddresses = [&dm](int id, const QString& address, const QString& preferred) {
+        const TConnectionGuard open(dm.dmSystem->Database1);
+        return dm.dmSystem->Database1.Exec(
+                   QStringLiteral("UPDATE ClientMachine SET STRIPADDR = :A, STRPREFERREDIPADDR = :P WHERE "
+                                  "idxMachineID = :ID"),
+                   {{QStringLiteral("A"), address}, {QStringLiteral("P"), preferred}, {QStringLiteral("ID"), id}}) > 0;
+    };
 }

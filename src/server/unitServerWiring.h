@@ -5,6 +5,9 @@
 
 class TfrmMain;
 
+// The IP address of the station "TIME" (the network encoder configuration uses it).
+QString& g_strTimeStationIPAddr();
+
 class TServerWiring {
 public:
     TServerWiring();
@@ -15,6 +18,9 @@ public:
     TDispatcher& Dispatcher() { return m_dispatcher; }
     // Hooks the controller's start-up dialog, listening port and the station lists.
     void Attach(TfrmMain& window);
+
+    // Fills both station grids of the window; remembers the time station's address.
+    void RefreshBrowseLists(TfrmMain& window);
 
 private:
     TDispatcher m_dispatcher;

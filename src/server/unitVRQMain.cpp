@@ -1,6 +1,8 @@
 #include "unitVRQMain.h"
 
 #include "UlmexMsgBox.h"
+#include "unitPropertyConfigSettings.h"
+#include "unitSharedStuff.h"
 #include "unitServerState.h"
 #include "unitSharedSettings.h"
 #include "unitTrace.h"
@@ -95,7 +97,7 @@ void TVRQMain::SetControlEnabled(const char* name, bool enabled) {
 
 void TVRQMain::FormCreate(const QStringList& args) {
     DebugLogStart(QStringLiteral("TVRQMain.FormCreate"));
-    // Multi-database mode: the attachment of the database layer reads it (USE_MULTI_DB).
+    g_Attach().MultiDBMode = true;
     const QString caption = res("Vorqen");
     if (m_form)
         m_form->setWindowTitle(caption);
@@ -105,6 +107,10 @@ void TVRQMain::FormCreate(const QStringList& args) {
     SetControlText("lblStarted", FormatDateTime(displayFormat, TDateTime::Now()));
 
     m_startup.keepWindow = false;
+    m_machineID = 0;
+    m_currentIP.clear();
+    m_preferredIP.clear();
+    SetRequiredVersions(3.6, 3.6, 1.0, 4.5);
     for (const QString& a : args) {
         if (a == QStringLiteral("/COMLOG"))
             m_startup.comLog = true;
@@ -122,6 +128,7 @@ void TVRQMain::FormCreate(const QStringList& args) {
         DebugLogEnd(QStringLiteral("TVRQMain.FormCreate"));
         return;
     }
+    m_startup.allowDatacardCP60 = g_bAllowDatacardCP60();
     const int port = ListeningPort ? ListeningPort() : 6669;
     SetControlText("EditPort", QString::number(port));
     m_startup.shouldListen = true;

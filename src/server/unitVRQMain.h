@@ -43,6 +43,7 @@ struct TStartupState {
     bool startupFailed = false;
     bool firstShow = true;
     bool shouldListen = false;
+    bool allowDatacardCP60 = false;
     QDateTime startedAt;
     QDateTime shownAt;
     int ipcPort = -1;

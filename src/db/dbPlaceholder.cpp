@@ -1,1 +1,0 @@
-namespace vrq_db_placeholder {}

@@ -1,0 +1,142 @@
+#include "dmodSystem.h"
+
+#include <QThread>
+
+namespace {
+// Lock conflicts with other programs are waited out; each try is one short transaction.
+constexpr int kConflictTries = 200;
+
+template <class Fn> auto retryOnConflict(Fn&& fn) {
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return fn();
+        } catch (const EFbError& e) {
+            if (!e.IsLockConflict() || attempt >= kConflictTries)
+                throw;
+            QThread::msleep(attempt < 10 ? 1 : 10);
+        }
+    }
+}
+} // namespace
+
+int64_t TdmSystem::NextSerialNumber(TFbConnection& db) {
+    const TConnectionGuard open(db);
+    return retryOnConflict([&]() -> int64_t {
+        TFbTransaction t(db);
+        const TRowSet r = t.Query(QStringLiteral(
+            "UPDATE SerialNum SET lngSerialNum = CASE WHEN lngSerialNum > lngMax THEN 2 "
+            "ELSE lngSerialNum + 1 END WHERE idxID = 1 RETURNING lngSerialNum"));
+        t.Commit();
+        if (r.IsEmpty() || r.Value(0, QStringLiteral("LNGSERIALNUM")).isNull())
+            return 0;
+        return r.Int(0, QStringLiteral("LNGSERIALNUM")) - 1;
+    });
+}
+
+int TdmSystem::UpdateNextKeyValue_int(TFbConnection& db, const QString& tableName) {
+    const QString name = tableName.toUpper();
+    const TConnectionGuard open(db);
+    return retryOnConflict([&]() -> int {
+        TFbTransaction t(db);
+        const TRowSet r = t.Query(
+            QStringLiteral("UPDATE NextIDClient SET idxNextID = COALESCE(idxNextID, 0) + 1 "
+                           "WHERE UPPER(strTableName) = :N AND (COALESCE(lngMaxID, 0) <= 0 OR "
+                           "COALESCE(idxNextID, 0) + 1 <= lngMaxID + 1) RETURNING idxNextID"),
+            {{QStringLiteral("N"), name}});
+        if (!r.IsEmpty() && !r.Value(0, QStringLiteral("IDXNEXTID")).isNull()) {
+            t.Commit();
+            return int(r.Int(0, QStringLiteral("IDXNEXTID")));
+        }
+        const bool exists = !t.Query(QStringLiteral("SELECT 1 FROM NextIDClient WHERE UPPER(strTableName) = :N"),
+                                     {{QStringLiteral("N"), name}})
+                                 .IsEmpty();
+        if (exists) // at its limit: refuse rather than hand out 1 again
+            return 0;
+        t.Exec(QStringLiteral("INSERT INTO NextIDClient (strTableName, idxNextID, lngMaxID) VALUES (:N, 1, 0)"),
+               {{QStringLiteral("N"), name}});
+        t.Commit();
+        return 1;
+    });
+}
+
+QString TdmSystem::LockOrDeviceName(int number) {
+    const TConnectionGuard open(Database1);
+    if (number <= 32767) {
+        const TRowSet r = Database1.Query(QStringLiteral("SELECT * FROM Lock WHERE idxLockID = :idxLockID"),
+                                          {{QStringLiteral("idxLockID"), number}});
+        return r.Str(0, QStringLiteral("strLockName"));
+    }
+    const TRowSet r = Database1.Query(
+        QStringLiteral("SELECT n.idxDeviceID, n.idxDeviceType, n.strName, t.strDesc FROM NON_LOCK_DEVICE n "
+                       "LEFT JOIN DEVICETYPE t ON t.idxDeviceType = n.idxDeviceType WHERE n.idxDeviceID = :DeviceID"),
+        {{QStringLiteral("DeviceID"), number}});
+    return r.Str(0, QStringLiteral("strName"));
+}
+
+TRowSet TdmClientMachineInfo::qryClientMachine_ByName(const QString& strName) {
+    return Database1().Query(QStringLiteral("SELECT * FROM ClientMachine WHERE strName = :strName"),
+                             {{QStringLiteral("strName"), strName}});
+}
+
+TRowSet TdmClientMachineInfo::qryClientMachine_ByMachineID(int idxMachineID) {
+    return Database1().Query(QStringLiteral("SELECT * FROM ClientMachine WHERE idxMachineID = :idxMachineID"),
+                             {{QStringLiteral("idxMachineID"), idxMachineID}});
+}
+
+TRowSet TdmClientMachineInfo::qryClientMachine_ByIPAddress(const QString& strIPAddr) {
+    return Database1().Query(
+        QStringLiteral("SELECT * FROM ClientMachine WHERE lngMachineType = 1 AND strIPAddr = :strIPAddr"),
+        {{QStringLiteral("strIPAddr"), strIPAddr}});
+}
+
+TRowSet TdmClientMachineInfo::qryClientStation_All() {
+    return Database1().Query(QStringLiteral(
+        "SELECT s.strStationID, m.strName, s.lngPort, m.strIPAddr, m.lngMachineType, m.idxMachineID "
+        "FROM ClientMachine m JOIN ClientStation s ON s.idxMachineID = m.idxMachineID ORDER BY s.strStationID"));
+}
+
+TRowSet TdmClientMachineInfo::qryClientStation_Local(int idxMachineID) {
+    return Database1().Query(
+        QStringLiteral("SELECT * FROM ClientStation WHERE idxMachineID = :idxMachineID ORDER BY lngPort"),
+        {{QStringLiteral("idxMachineID"), idxMachineID}});
+}
+
+TRowSet TdmClientMachineInfo::qryClientStation_ByStationID(const QString& strStationID, int idxMachineID) {
+    return Database1().Query(
+        QStringLiteral("SELECT * FROM ClientStation WHERE strStationID = :strStationID AND idxMachineID = :idxMachineID"),
+        {{QStringLiteral("strStationID"), strStationID}, {QStringLiteral("idxMachineID"), idxMachineID}});
+}
+
+TRowSet TdmClientMachineInfo::qryEncoderMap(const QString& stationID) {
+    return Database1().Query(
+        QStringLiteral("SELECT m.*, s.strStationID, s.lngPort, s.lngEncoder_Baud, s.lngLPI_Baud, s.lngInterfaceType, "
+                       "s.idxKeyPrintLayoutID, s.strDeviceName, s.bUSB_Port FROM ClientStation s "
+                       "JOIN ClientMachine m ON m.idxMachineID = s.idxMachineID WHERE s.strStationID = :StationID"),
+        {{QStringLiteral("StationID"), stationID}});
+}
+
+TRowSet TdmKeyPrintLayout::qryKeyPrintLayoutEdit(int id) {
+    return Database1().Query(QStringLiteral("SELECT * FROM KeyPrintLayout WHERE idxKeyPrintLayoutID = :ID"),
+                             {{QStringLiteral("ID"), id}});
+}
+
+TRowSet TdmKeyPrintLayout::qryFieldDefEdit(int id) {
+    return Database1().Query(
+        QStringLiteral("SELECT * FROM KeyPrintFieldDef WHERE idxKeyPrintLayoutID = :ID ORDER BY idxFieldID"),
+        {{QStringLiteral("ID"), id}});
+}
+
+TDataModules& DataModules() {
+    static TDataModules modules;
+    return modules;
+}
+
+void CreateDataModules() {
+    TDataModules& m = DataModules();
+    m.dmSystem = std::make_unique<TdmSystem>();
+    m.dmClientMachineInfo = std::make_unique<TdmClientMachineInfo>(*m.dmSystem);
+    m.dmUser = std::make_unique<TdmUser>(*m.dmSystem);
+    m.dmKeyPrintLayout = std::make_unique<TdmKeyPrintLayout>(*m.dmSystem);
+    m.dmTransLog = std::make_unique<TdmTransLog>();
+    m.dmMsgrLog = std::make_unique<TdmMsgrLog>();
+}

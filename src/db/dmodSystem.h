@@ -1,0 +1,90 @@
+#pragma once
+// The data modules: each owns or shares a connection and holds the named queries of its tables.
+
+#include "FbConnection.h"
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+// Main database (Database1): configuration, stations, serial numbers, next keys, lock names.
+class TdmSystem {
+public:
+    TdmSystem() = default;
+    TFbConnection Database1;
+
+    // Serial number allocation: n, or 1 when n passed lngMax; n + 1 is stored. One statement,
+    // retried on lock conflicts, so concurrent servers never hand out a number twice. 0 when
+    // SerialNum has no row.
+    static int64_t NextSerialNumber(TFbConnection& db);
+    int64_t NextSerialNumber() { return NextSerialNumber(Database1); }
+    // Next key of a client table from NextIDClient (row created with 1 when missing); 0 when the
+    // row has reached its limit or nothing could be allocated.
+    static int UpdateNextKeyValue_int(TFbConnection& db, const QString& tableName);
+    // qryLockLookUpByID / qryDeviceLookUpByID: a lock or device name by number.
+    QString LockOrDeviceName(int number);
+};
+
+// Station registry queries on the main database.
+class TdmClientMachineInfo {
+public:
+    explicit TdmClientMachineInfo(TdmSystem& sys) : m_sys(sys) {}
+    TFbConnection& Database1() { return m_sys.Database1; }
+
+    TRowSet qryClientMachine_ByName(const QString& strName);
+    TRowSet qryClientMachine_ByMachineID(int idxMachineID);
+    TRowSet qryClientMachine_ByIPAddress(const QString& strIPAddr);
+    TRowSet qryClientStation_All();
+    TRowSet qryClientStation_Local(int idxMachineID);
+    TRowSet qryClientStation_ByStationID(const QString& strStationID, int idxMachineID);
+    TRowSet qryEncoderMap(const QString& stationID);
+
+private:
+    TdmSystem& m_sys;
+};
+
+// Users of the lock system (main database).
+class TdmUser {
+public:
+    explicit TdmUser(TdmSystem& sys) : m_sys(sys) {}
+    TFbConnection& Database1() { return m_sys.Database1; }
+
+private:
+    TdmSystem& m_sys;
+};
+
+// Card print layouts (main database).
+class TdmKeyPrintLayout {
+public:
+    explicit TdmKeyPrintLayout(TdmSystem& sys) : m_sys(sys) {}
+    TFbConnection& Database1() { return m_sys.Database1; }
+    TRowSet qryKeyPrintLayoutEdit(int idxKeyPrintLayoutID);
+    TRowSet qryFieldDefEdit(int idxKeyPrintLayoutID);
+
+private:
+    TdmSystem& m_sys;
+};
+
+// Log database (dbTransLog).
+class TdmTransLog {
+public:
+    TFbConnection dbTransLog;
+};
+
+// Messenger log database (dbMsgrLog); only the multi-database checks open it.
+class TdmMsgrLog {
+public:
+    TFbConnection dbMsgrLog;
+};
+
+// The data modules of the process, created at program start in their order.
+struct TDataModules {
+    std::unique_ptr<TdmSystem> dmSystem;
+    std::unique_ptr<TdmClientMachineInfo> dmClientMachineInfo;
+    std::unique_ptr<TdmUser> dmUser;
+    std::unique_ptr<TdmKeyPrintLayout> dmKeyPrintLayout;
+    std::unique_ptr<TdmTransLog> dmTransLog;
+    std::unique_ptr<TdmMsgrLog> dmMsgrLog;
+};
+TDataModules& DataModules();
+void CreateDataModules();

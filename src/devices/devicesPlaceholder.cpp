@@ -1,1 +1,0 @@
-namespace vrq_devices_placeholder {}
