@@ -10,11 +10,10 @@ for p in "${wanted[@]}"; do
 done
 [[ ${#missing[@]} -eq 0 ]] && exit 0
 echo "deps: installing ${missing[*]}"
-SUDO=""
-[[ $(id -u) -eq 0 ]] || SUDO="sudo"
+run() { if [[ $(id -u) -eq 0 ]]; then "$@"; else sudo -E "$@"; fi; }
 # The Firebird server package asks for a SYSDBA password; give it the site's.
 echo "firebird3.0-server shared/firebird/sysdba_password/first_install password ${ISC_PASSWORD:-WMTRZE}" \
-    | $SUDO debconf-set-selections
+    | run debconf-set-selections
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO -E apt-get install -y -qq --no-install-recommends "${missing[@]}"
+run apt-get update -qq
+run apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -132,16 +132,18 @@ QString HalvexInterbaseDatabasePath(TFbConnection* connection, const QString& fi
                 throw EUlmex(QStringLiteral("Server Type not set/SQLConnection=nil"));
             if (st.ServerType == 0 && file.isEmpty())
                 throw EUlmex(QStringLiteral("Server Type not set/strFilename=\"\""));
+            const bool thisComputer = server.compare(ComputerName_str(), Qt::CaseInsensitive) == 0 ||
+                                      server == QStringLiteral("localhost") || server == QStringLiteral("127.0.0.1");
             auto nameFor = [&](int type) {
                 // Type 2 opens the file in-process; it only fits a server that is this computer.
                 if (type == 2)
                     return physical + sub + sep;
-                return server + u':' + physical + sub + sep;
+                // A database server on this computer is reached over loopback.
+                return (thisComputer ? QStringLiteral("127.0.0.1") : server) + u':' + physical + sub + sep;
             };
             if (st.ServerType == 0) {
                 for (int type : {1, 2}) {
-                    if (type == 2 && server.compare(ComputerName_str(), Qt::CaseInsensitive) != 0 &&
-                        server != QStringLiteral("localhost") && server != QStringLiteral("127.0.0.1"))
+                    if (type == 2 && !thisComputer)
                         continue;
                     st.ServerType = type;
                     try {

@@ -13,10 +13,16 @@ std::atomic<bool> g_comLog{false};
 std::mutex g_comLogMutex;
 } // namespace
 
-void SetComLogEnabled(bool on) { g_comLog = on; }
-bool ComLogEnabled() { return g_comLog.load(); }
+void SetComLogEnabled(bool on) {
+    g_comLog = on;
+}
+bool ComLogEnabled() {
+    return g_comLog.load();
+}
 
-QString ComLogFileName() { return g_strAppPath() + QStringLiteral("PellCom.Log"); }
+QString ComLogFileName() {
+    return g_strAppPath() + QStringLiteral("PellCom.Log");
+}
 
 QString ComLogLine(const QString& device, TComLogDirection direction, const QByteArray& bytes) {
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")) +

@@ -11,23 +11,22 @@
 
 // One DEVICETRANSACTION request; the in/out fields come back as the device left them.
 struct TDeviceTransactionData {
-    int command = 0;           // bytCommand
-    QByteArray data;           // strData
-    QByteArray elevator;       // strElevator (in/out)
-    QByteArray track2;         // strTrack2 (in/out)
-    QByteArray variableInfo;   // strVariableInfo (in/out)
-    QByteArray addlInfo;       // strAddlInfo (in/out)
-    int delaySecs = 2;         // intDelay
-    int expectedResponse = 0;  // intResponse; negative accepts any code
-    QByteArray deviceName;     // strDeviceName (printer encoder)
-    QByteArray printLayout;    // strPrintLayout (printer encoder)
+    int command = 0;          // bytCommand
+    QByteArray data;          // strData
+    QByteArray elevator;      // strElevator (in/out)
+    QByteArray track2;        // strTrack2 (in/out)
+    QByteArray variableInfo;  // strVariableInfo (in/out)
+    QByteArray addlInfo;      // strAddlInfo (in/out)
+    int delaySecs = 2;        // intDelay
+    int expectedResponse = 0; // intResponse; negative accepts any code
+    QByteArray deviceName;    // strDeviceName (printer encoder)
+    QByteArray printLayout;   // strPrintLayout (printer encoder)
 };
 
 // The device side of a connection worker; create it in the worker's thread.
 class TDeviceSession {
 public:
-    TDeviceSession(THalvexError& error, std::atomic<bool>& escape,
-                   TSerialPortFactory factory = {});
+    TDeviceSession(THalvexError& error, std::atomic<bool>& escape, TSerialPortFactory factory = {});
 
     // COMLINK: type 1 opens the serial port, type 3 the contactless reader, others do nothing.
     bool ComInit(int interfaceType, int portNumber, int baud, bool usb);

@@ -30,14 +30,16 @@ int hexValue(const QByteArray& digits) {
 }
 } // namespace
 
-uint8_t CheckByte(const QByteArray& text) { return XorCheck(text) ^ uint8_t(ETX); }
+uint8_t CheckByte(const QByteArray& text) {
+    return XorCheck(text) ^ uint8_t(ETX);
+}
 
 QByteArray BuildFrame(const QByteArray& text) {
     QByteArray frame;
     frame.reserve(text.size() + 3);
-    frame.append(STX);          // start of frame
-    frame.append(text);         // frame text
-    frame.append(ETX);          // end of frame
+    frame.append(STX);                   // start of frame
+    frame.append(text);                  // frame text
+    frame.append(ETX);                   // end of frame
     frame.append(char(CheckByte(text))); // XOR of text and ETX
     return frame;
 }
@@ -78,8 +80,8 @@ bool AnswerAccepted(const QByteArray& answer, int expectedResponse) {
 }
 
 TReadCollector::TReadCollector(int count, QByteArray startSet, QByteArray endSet)
-    : m_count(count), m_start(std::move(startSet)), m_end(std::move(endSet)),
-      m_started(count > 0) {}
+    : m_count(count), m_start(std::move(startSet)), m_end(std::move(endSet)), m_started(count > 0) {
+}
 
 bool TReadCollector::Feed(char c) {
     if (m_complete || m_overflow)

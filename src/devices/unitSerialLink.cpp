@@ -16,11 +16,14 @@ namespace {
 std::atomic<bool> g_comDebugMode{false};
 } // namespace
 
-void SetComDebugMode(bool on) { g_comDebugMode = on; }
-bool ComDebugMode() { return g_comDebugMode.load(); }
+void SetComDebugMode(bool on) {
+    g_comDebugMode = on;
+}
+bool ComDebugMode() {
+    return g_comDebugMode.load();
+}
 
-TSerialLink::TSerialLink(THalvexError& error, std::atomic<bool>& escape,
-                         TSerialPortFactory factory)
+TSerialLink::TSerialLink(THalvexError& error, std::atomic<bool>& escape, TSerialPortFactory factory)
     : m_error(error), m_escape(escape),
       m_factory(factory ? std::move(factory) : TSerialPortFactory(&CreateQtSerialPort)),
       m_port(m_factory()), m_comLog(ComLogEnabled()) {}
@@ -43,9 +46,13 @@ bool TSerialLink::stopRequested() const {
     return ThreadAbortRequested() || QThread::currentThread()->isInterruptionRequested();
 }
 
-bool TSerialLink::IsOpen() const { return m_port && m_port->IsOpen(); }
+bool TSerialLink::IsOpen() const {
+    return m_port && m_port->IsOpen();
+}
 
-QString TSerialLink::DeviceName() const { return ComPortDeviceName(m_portNumber); }
+QString TSerialLink::DeviceName() const {
+    return ComPortDeviceName(m_portNumber);
+}
 
 void TSerialLink::Pause(int ms) const {
     if (ms > 0)
@@ -173,8 +180,8 @@ QByteArray TSerialLink::ComRead(int count, int timeOutSecs, const QByteArray& st
             !IsOpen())
             break;
         if (m_input.isEmpty())
-            m_port->WaitForInput(int(std::clamp<qint64>(deadline.remainingTime(), 1,
-                                                        m_timings.pollSliceMs)));
+            m_port->WaitForInput(
+                int(std::clamp<qint64>(deadline.remainingTime(), 1, m_timings.pollSliceMs)));
     }
     m_escape = false;
     return collector.Complete() ? collector.Text() : QByteArray();

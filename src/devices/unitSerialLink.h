@@ -19,10 +19,10 @@ bool ComDebugMode();
 // shorten. The program keeps the defaults.
 struct TSerialLinkTimings {
     int secondMs = 1000;
-    int openRetryMs = 500;         // between open attempts
-    int handshakePauseMs = 100;    // after reading ACK / NAK
-    int handshakeSecs = 2;         // ACK / NAK, check byte and output drain
-    int pollSliceMs = 10;          // longest wait for input before the thread's events run
+    int openRetryMs = 500;      // between open attempts
+    int handshakePauseMs = 100; // after reading ACK / NAK
+    int handshakeSecs = 2;      // ACK / NAK, check byte and output drain
+    int pollSliceMs = 10;       // longest wait for input before the thread's events run
 };
 
 class TSerialLink {
@@ -75,8 +75,8 @@ private:
     std::atomic<bool>& m_escape;
     TSerialPortFactory m_factory;
     std::unique_ptr<ISerialPort> m_port;
-    QByteArray m_input;            // taken from the port, not yet consumed by a read
-    QString m_openDevice;          // device of the open port
+    QByteArray m_input;   // taken from the port, not yet consumed by a read
+    QString m_openDevice; // device of the open port
     TSerialLinkTimings m_timings;
     int m_portNumber = 0;
     int m_baud = 0;

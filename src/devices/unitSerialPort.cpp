@@ -78,7 +78,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<ISerialPort> CreateQtSerialPort() { return std::make_unique<TQtSerialPort>(); }
+std::unique_ptr<ISerialPort> CreateQtSerialPort() {
+    return std::make_unique<TQtSerialPort>();
+}
 
 QString ComPortDeviceName(int portNumber) {
     const QString key = QStringLiteral("COM%1").arg(portNumber);

@@ -1,5 +1,6 @@
 #include "IniFile.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -76,8 +77,13 @@ bool same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInse
 class FileLock {
 public:
     explicit FileLock(const QString& iniFile) {
-        const QFileInfo fi(iniFile);
-        const QString lockName = fi.absolutePath() + QStringLiteral("/.") + fi.fileName() +
+        // Beside the file would litter shared folders; every process of the computer meets in /tmp.
+        const QString folder = QStringLiteral("/tmp");
+        const QByteArray key =
+            QCryptographicHash::hash(QFileInfo(iniFile).absoluteFilePath().toUtf8(), QCryptographicHash::Sha1)
+                .toHex()
+                .left(16);
+        const QString lockName = folder + QStringLiteral("/vrq-ini-") + QString::fromLatin1(key) +
                                  QStringLiteral(".lock");
         m_fd = ::open(QFile::encodeName(lockName).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
         if (m_fd >= 0)

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
+#include <pwd.h>
+#include <unistd.h>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -69,6 +71,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     const QString prefix = p.isSet(server) ? p.value(server) + u':' : QString();
+    // The database server writes the files itself: as root, hand the folder to its user.
+    if (!prefix.isEmpty() && ::geteuid() == 0) {
+        if (const passwd* fb = ::getpwnam("firebird"))
+            if (::chown(QFile::encodeName(dir).constData(), fb->pw_uid, fb->pw_gid) != 0)
+                std::fprintf(stderr, "vrq_initdb: cannot hand %s to the firebird user\n", qPrintable(dir));
+    }
     try {
         TFbConnection main;
         main.SetDatabase(prefix + data);
