@@ -1,6 +1,7 @@
 #include "FbConnection.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cmath>
@@ -381,6 +382,8 @@ TFbTransaction::TFbTransaction(TFbConnection& connection) : m_connection(connect
         b->insertTag(&st, isc_tpb_read_committed);
         b->insertTag(&st, isc_tpb_rec_version);
         b->insertTag(&st, isc_tpb_wait);
+        // Wait for a lock holder, but not for ever: an abandoned holder must not hang a station.
+        b->insertInt(&st, isc_tpb_lock_timeout, 30);
         b->insertTag(&st, isc_tpb_write);
         m_tra = connection.Handle()->startTransaction(&st, b->getBufferLength(&st), b->getBuffer(&st));
         b->dispose();
@@ -526,13 +529,26 @@ bool TFbConnection::ColumnExists(const QString& table, const QString& column) {
 
 void FirebirdEnvironment_Prepare(const QString& programDir) {
     if (qEnvironmentVariableIsEmpty("FIREBIRD")) {
+        QString root;
         for (const QString& candidate : {programDir + QStringLiteral("/../firebird-root"),
                                          programDir + QStringLiteral("/firebird-root")}) {
             if (QFileInfo::exists(candidate + QStringLiteral("/firebird.conf"))) {
-                qputenv("FIREBIRD", QDir(candidate).absolutePath().toLocal8Bit());
+                root = QDir(candidate).absolutePath();
                 break;
             }
         }
+        if (root.isEmpty()) {
+            // An installed program without the build's root folder makes its own.
+            const QString home = QStringLiteral("/usr/lib/x86_64-linux-gnu/firebird/3.0");
+            root = QDir::tempPath() + QStringLiteral("/vrq-firebird-root-") + qEnvironmentVariable("USER");
+            QDir().mkpath(root);
+            QFile conf(root + QStringLiteral("/firebird.conf"));
+            if (conf.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                conf.write("ServerMode = SuperClassic\nProviders = Remote,Engine12,Loopback\n");
+            for (const char* item : {"plugins", "intl", "lib", "UDF", "firebird.msg", "plugins.conf"})
+                QFile::link(home + u'/' + QLatin1String(item), root + u'/' + QLatin1String(item));
+        }
+        qputenv("FIREBIRD", root.toLocal8Bit());
     }
     if (qEnvironmentVariableIsEmpty("FIREBIRD_LOCK")) {
         const QFileInfo lockDir(QStringLiteral("/tmp/firebird"));

@@ -1,17 +1,22 @@
 #include "dmodSystem.h"
 
+#include <QElapsedTimer>
 #include <QThread>
 
 namespace {
 // Lock conflicts with other programs are waited out; each try is one short transaction.
 constexpr int kConflictTries = 200;
 
+constexpr qint64 kConflictGiveUpMs = 120000;
+
 template <class Fn> auto retryOnConflict(Fn&& fn) {
+    QElapsedTimer elapsed;
+    elapsed.start();
     for (int attempt = 1;; ++attempt) {
         try {
             return fn();
         } catch (const EFbError& e) {
-            if (!e.IsLockConflict() || attempt >= kConflictTries)
+            if (!e.IsLockConflict() || attempt >= kConflictTries || elapsed.elapsed() > kConflictGiveUpMs)
                 throw;
             QThread::msleep(attempt < 10 ? 1 : 10);
         }

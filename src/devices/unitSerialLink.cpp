@@ -46,6 +46,13 @@ bool TSerialLink::stopRequested() const {
     return ThreadAbortRequested() || QThread::currentThread()->isInterruptionRequested();
 }
 
+void TSerialLink::closeFaulted() {
+    // A device that failed while open (adapter unplugged) is closed, so the next open retries it.
+    if (m_port->Faulted())
+        m_port->Close();
+    m_input.clear();
+}
+
 bool TSerialLink::IsOpen() const {
     return m_port && m_port->IsOpen();
 }
@@ -130,6 +137,7 @@ bool TSerialLink::ComWrite(const QByteArray& bytes, int timeOutSecs) {
     logChunk(true, bytes);
     if (m_port->Write(bytes) != bytes.size()) {
         recordFailure(-99, QStringLiteral("Error - Com Write"), m_port->ErrorText());
+        closeFaulted();
         return false;
     }
     const QDeadlineTimer deadline(qint64(std::max(timeOutSecs, 0)) * m_timings.secondMs);
@@ -137,6 +145,7 @@ bool TSerialLink::ComWrite(const QByteArray& bytes, int timeOutSecs) {
         if (!m_port->WaitForWritten(int(std::clamp<qint64>(deadline.remainingTime(), 1, 100))) &&
             m_port->Faulted()) {
             recordFailure(-99, QStringLiteral("Error - Com Write"), m_port->ErrorText());
+            closeFaulted();
             return false;
         }
     }
@@ -172,6 +181,7 @@ QByteArray TSerialLink::ComRead(int count, int timeOutSecs, const QByteArray& st
             break;
         if (m_port->Faulted()) {
             recordFailure(-99, QStringLiteral("Error - Com Read"), m_port->ErrorText());
+            closeFaulted();
             break;
         }
         // Requests on this connection (ESCAPEFLAGSET) are dispatched here, re-entrantly.

@@ -70,6 +70,7 @@ private:
     bool readPending(QByteArray& chunk);
     void logChunk(bool out, const QByteArray& bytes) const;
     bool stopRequested() const;
+    void closeFaulted();
 
     THalvexError& m_error;
     std::atomic<bool>& m_escape;

@@ -3,6 +3,8 @@
 #include "UlmexMsgBox.h"
 #include "dmodSystem.h"
 #include "formMain.h"
+#include "unitComLog.h"
+#include "unitDeviceTransaction.h"
 #include "unitFargoWrite.h"
 #include "unitPropertyConfigSettings.h"
 #include "unitSharedStuff.h"
@@ -74,6 +76,28 @@ TServerWiring::TServerWiring() {
         InnerRangeFileWrite(settings, data, format);
     };
     s.NextSerialNumber = &workerSerialNumber;
+    s.ComInit = [](TClientConnection& conn, int port, int baud, bool usb) {
+        return conn.Devices().ComInit(conn.InterfaceType(), port, baud, usb);
+    };
+    s.DeviceTransaction = [](TClientConnection& conn, TDeviceRequest& r, QByteArray& answer) {
+        TDeviceTransactionData t;
+        t.command = r.command;
+        t.data = r.data;
+        t.elevator = r.elevator;
+        t.track2 = r.track2;
+        t.variableInfo = r.variableInfo;
+        t.addlInfo = r.addlInfo;
+        t.delaySecs = r.delaySecs;
+        t.expectedResponse = r.expectedResponse;
+        t.deviceName = r.deviceName;
+        t.printLayout = r.printLayout;
+        const bool ok = conn.Devices().DeviceTransaction(conn.InterfaceType(), t, answer);
+        r.elevator = t.elevator;
+        r.track2 = t.track2;
+        r.variableInfo = t.variableInfo;
+        r.addlInfo = t.addlInfo;
+        return ok;
+    };
 }
 
 TServerWiring::~TServerWiring() = default;

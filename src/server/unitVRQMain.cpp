@@ -1,6 +1,7 @@
 #include "unitVRQMain.h"
 
 #include "UlmexMsgBox.h"
+#include "unitComLog.h"
 #include "unitPropertyConfigSettings.h"
 #include "unitSharedStuff.h"
 #include "unitServerState.h"
@@ -112,8 +113,10 @@ void TVRQMain::FormCreate(const QStringList& args) {
     m_preferredIP.clear();
     SetRequiredVersions(3.6, 3.6, 1.0, 4.5);
     for (const QString& a : args) {
-        if (a == QStringLiteral("/COMLOG"))
+        if (a == QStringLiteral("/COMLOG")) {
             m_startup.comLog = true;
+            SetComLogEnabled(true);
+        }
         else if (a == QStringLiteral("/MAXIMIZE"))
             m_startup.keepWindow = true;
     }

@@ -1,6 +1,7 @@
 #include "untComThread.h"
 
 #include "Errors.h"
+#include "unitDeviceTransaction.h"
 #include "unitPumpEvents.h"
 #include "unitTrace.h"
 #include "unitUtils.h"
@@ -26,8 +27,15 @@ TClientConnection::TClientConnection(qintptr handle, TClientThread& thread)
     : m_thread(thread), m_handle(handle) {}
 
 TClientConnection::~TClientConnection() {
+    m_devices.reset(); // closes the COM port in this thread
     if (m_socket)
         m_socket->abort();
+}
+
+TDeviceSession& TClientConnection::Devices() {
+    if (!m_devices)
+        m_devices = std::make_unique<TDeviceSession>(m_error, m_escape);
+    return *m_devices;
 }
 
 const QString& TClientConnection::Identity() const { return m_thread.Identity(); }

@@ -15,6 +15,7 @@
 #include <mutex>
 
 class QTcpSocket;
+class TDeviceSession;
 class QTimer;
 class TVRQMain;
 class TClientThread;
@@ -44,6 +45,9 @@ public:
     void SetInterfaceType(int t) { m_interfaceType = t; }
     std::atomic<bool>& Escape() { return m_escape; }
 
+    // The connection's encoder objects, created on first use in this thread.
+    TDeviceSession& Devices();
+
     bool Send(const QByteArray& bytes);
     // Runs the beacon of this connection; returns whether it was answered.
     bool RunBeacon();
@@ -72,6 +76,7 @@ private:
     int m_interfaceType = 1;
     bool m_beaconRunning = false;
     bool m_beaconAnswered = false;
+    std::unique_ptr<TDeviceSession> m_devices;
 };
 
 class TClientThread : public QThread {

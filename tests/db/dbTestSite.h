@@ -11,7 +11,6 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 inline void EnsureFirebirdEnvironment() {
@@ -22,7 +21,9 @@ inline void EnsureFirebirdEnvironment() {
     (void)done;
 }
 
-inline QString InitDbProgram() { return qEnvironmentVariable("VRQ_BIN_DIR") + QStringLiteral("/vrq_initdb"); }
+inline QString InitDbProgram() {
+    return qEnvironmentVariable("VRQ_BIN_DIR") + QStringLiteral("/vrq_initdb");
+}
 
 // Runs vrq_initdb; returns its exit code (-1 when it did not finish within 60 s).
 inline int RunInitDb(const QStringList& args, QString* output = nullptr) {
@@ -65,11 +66,13 @@ inline bool CopySiteTo(const QString& folder) {
         if (!QFile::copy(from + u'/' + QLatin1String(f), folder + u'/' + QLatin1String(f)))
             return false;
         QFile::setPermissions(folder + u'/' + QLatin1String(f),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup);
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                  QFile::WriteGroup);
     }
     // The copy is its own site: its NetworkInfo.INI names its own folder.
     return TIniFile(folder + QStringLiteral("/NetworkInfo.INI"))
-        .WriteString(QStringLiteral("PathInfo"), QStringLiteral("PhysicalPath"), QDir(folder).absolutePath());
+        .WriteString(QStringLiteral("PathInfo"), QStringLiteral("PhysicalPath"),
+                     QDir(folder).absolutePath());
 }
 
 // Records every message box and answers as nobody did (-2).
@@ -77,9 +80,9 @@ class TBoxRecorder {
 public:
     TBoxRecorder() {
         g_UlmexMsgBox_Override.context = this;
-        g_UlmexMsgBox_Override.fn = [](const QString& title, const QString& centred, const QString& left, bool,
-                                       int, TUlmexIconType, TUlmexDefaultButtonType, TUlmexButtonsType,
-                                       void* context) {
+        g_UlmexMsgBox_Override.fn = [](const QString& title, const QString& centred,
+                                       const QString& left, bool, int, TUlmexIconType,
+                                       TUlmexDefaultButtonType, TUlmexButtonsType, void* context) {
             static_cast<TBoxRecorder*>(context)->texts.append(title + u'|' + centred + u'|' + left);
             return -2;
         };
@@ -101,13 +104,17 @@ public:
 
 // The server runs as its own user: it has to reach folders made by the tests.
 inline void OpenToServer(const QString& folder) {
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                                      QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther |
-                                      QFile::ExeOther);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                      QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                      QFile::ReadOther | QFile::WriteOther | QFile::ExeOther);
 }
 
-inline std::string S(const QString& s) { return s.toStdString(); }
+inline std::string S(const QString& s) {
+    return s.toStdString();
+}
 
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 QT_END_NAMESPACE

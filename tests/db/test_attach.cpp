@@ -41,7 +41,8 @@ protected:
     }
     QString Site() const { return m_work.path() + QStringLiteral("/site"); }
     void WriteLinkPath(const QString& link) {
-        ASSERT_TRUE(TIniFile(HalvexIniPath()).WriteString(QStringLiteral("Database"), QStringLiteral("LinkPath"), link));
+        ASSERT_TRUE(TIniFile(HalvexIniPath())
+                        .WriteString(QStringLiteral("Database"), QStringLiteral("LinkPath"), link));
     }
 
     QTemporaryDir m_work;
@@ -62,7 +63,8 @@ TEST_F(AttachTest, EmbeddedSite_AttachesAndLoadsConfiguration) {
     EXPECT_EQ(g_RFID_Card_Layout().intRFIDLayout, 1);
     EXPECT_TRUE(g_RFID_Card_Layout().bEnhancedRFID); // created -1
     // The link path stays in halvex.ini.
-    EXPECT_EQ(TIniFile(HalvexIniPath()).ReadString(QStringLiteral("Database"), QStringLiteral("LinkPath"), {}),
+    EXPECT_EQ(TIniFile(HalvexIniPath())
+                  .ReadString(QStringLiteral("Database"), QStringLiteral("LinkPath"), {}),
               Site() + u'/');
 }
 
@@ -72,7 +74,8 @@ TEST_F(AttachTest, MissingLogFile_ReportsItAndFailsWithCode14) {
     WriteLinkPath(Site() + u'/');
     EXPECT_FALSE(AppInit(m_main, m_log, false, {}));
     EXPECT_EQ(g_intAppInitReturnCode, 14);
-    EXPECT_TRUE(m_boxes.Contains(Site() + QStringLiteral("/halvexlogv2.GDB does not exist!\r\n"))) << S(m_boxes.All());
+    EXPECT_TRUE(m_boxes.Contains(Site() + QStringLiteral("/halvexlogv2.GDB does not exist!\r\n")))
+        << S(m_boxes.All());
     EXPECT_TRUE(m_boxes.Contains(QStringLiteral("Databases Attached Failed!\r\nProgram Halted")));
     EXPECT_FALSE(m_main.Connected());
 }
@@ -80,8 +83,9 @@ TEST_F(AttachTest, MissingLogFile_ReportsItAndFailsWithCode14) {
 TEST_F(AttachTest, NoLinkPath_DeclinedPromptGivesCode14) {
     EXPECT_FALSE(AppInit(m_main, m_log, false, {}));
     EXPECT_EQ(g_intAppInitReturnCode, 14);
-    EXPECT_TRUE(m_boxes.Contains(QStringLiteral(
-        "A link to has not been defined to access LAN based tables. Please find and select the LAN based tables. (Zeth)")))
+    EXPECT_TRUE(m_boxes.Contains(
+        QStringLiteral("A link to has not been defined to access LAN based tables. Please find and "
+                       "select the LAN based tables. (Zeth)")))
         << S(m_boxes.All());
 }
 
@@ -147,16 +151,18 @@ TEST_F(DatabasePathTest, NetworkInfoTwoFoldersUp_AddsTheSubPath) {
     const QString base = m_work.path() + QStringLiteral("/share");
     ASSERT_TRUE(QDir().mkpath(base + QStringLiteral("/Lock/Data")));
     ASSERT_TRUE(TIniFile(base + QStringLiteral("/NetworkInfo.INI"))
-                    .WriteString(QStringLiteral("PathInfo"), QStringLiteral("PhysicalPath"), QStringLiteral("D:\\Shared")));
+                    .WriteString(QStringLiteral("PathInfo"), QStringLiteral("PhysicalPath"),
+                                 QStringLiteral("D:\\Shared")));
     g_Attach().ServerType = 1; // no probe
-    const QString name = HalvexInterbaseDatabasePath(&m_main, base + QStringLiteral("/Lock/Data/halvexdatav2.GDB"),
-                                                     dbkZeth, QString(), true);
+    const QString name = HalvexInterbaseDatabasePath(
+        &m_main, base + QStringLiteral("/Lock/Data/halvexdatav2.GDB"), dbkZeth, QString(), true);
     // A Windows database server keeps its own separators; this computer is reached over loopback.
     EXPECT_EQ(name, QStringLiteral("127.0.0.1:D:\\Shared\\Lock\\Data\\halvexdatav2.GDB"));
     // The log database takes the cached prefix without reading NetworkInfo.INI again.
     ASSERT_TRUE(QFile::remove(base + QStringLiteral("/NetworkInfo.INI")));
-    EXPECT_EQ(HalvexInterbaseDatabasePath(&m_log, base + QStringLiteral("/Lock/Data/halvexlogv2.GDB"), dbkZeth,
-                                          QString(), true),
+    EXPECT_EQ(HalvexInterbaseDatabasePath(&m_log,
+                                          base + QStringLiteral("/Lock/Data/halvexlogv2.GDB"),
+                                          dbkZeth, QString(), true),
               QStringLiteral("127.0.0.1:D:\\Shared\\Lock\\Data\\halvexlogv2.GDB"));
 }
 
@@ -164,8 +170,8 @@ TEST_F(DatabasePathTest, PhysicalPathOverride_SkipsTheSearchAndTheSubPath) {
     const QString folder = m_work.path() + QStringLiteral("/no/info/here");
     ASSERT_TRUE(QDir().mkpath(folder));
     g_Attach().ServerType = 1;
-    EXPECT_EQ(HalvexInterbaseDatabasePath(&m_main, folder + QStringLiteral("/halvexdatav2.GDB"), dbkZeth,
-                                          QStringLiteral("/srv/halvex"), false),
+    EXPECT_EQ(HalvexInterbaseDatabasePath(&m_main, folder + QStringLiteral("/halvexdatav2.GDB"),
+                                          dbkZeth, QStringLiteral("/srv/halvex"), false),
               QStringLiteral("127.0.0.1:/srv/halvex/halvexdatav2.GDB"));
 }
 
@@ -181,13 +187,14 @@ TEST_F(DatabasePathTest, ErrorTexts) {
     ASSERT_TRUE(QDir().mkpath(nowhere));
     const QString noPhysical = m_work.path() + QStringLiteral("/nophys");
     ASSERT_TRUE(QDir().mkpath(noPhysical));
-    ASSERT_TRUE(TIniFile(noPhysical + QStringLiteral("/NetworkInfo.INI"))
-                    .WriteString(QStringLiteral("PathInfo"), QStringLiteral("Other"), QStringLiteral("x")));
+    ASSERT_TRUE(
+        TIniFile(noPhysical + QStringLiteral("/NetworkInfo.INI"))
+            .WriteString(QStringLiteral("PathInfo"), QStringLiteral("Other"), QStringLiteral("x")));
     const Case cases[] = {
-        {"UNC base without a share", QStringLiteral("//SRV/halvexdatav2.GDB"), QStringLiteral("D:\\Shared"), 1,
-         QStringLiteral("Error //SRV is invalid")},
-        {"no NetworkInfo.INI anywhere up", nowhere + QStringLiteral("/halvexdatav2.GDB"), QString(), 1,
-         QStringLiteral("NetworkInfo.INI does not exist!")},
+        {"UNC base without a share", QStringLiteral("//SRV/halvexdatav2.GDB"),
+         QStringLiteral("D:\\Shared"), 1, QStringLiteral("Error //SRV is invalid")},
+        {"no NetworkInfo.INI anywhere up", nowhere + QStringLiteral("/halvexdatav2.GDB"), QString(),
+         1, QStringLiteral("NetworkInfo.INI does not exist!")},
         {"PhysicalPath missing", noPhysical + QStringLiteral("/halvexdatav2.GDB"), QString(), 1,
          QStringLiteral("PathInfo/PhysicalPath not set")},
         {"no server type, no file name", noPhysical + u'/', QStringLiteral("/srv"), 0,
@@ -206,7 +213,8 @@ TEST_F(DatabasePathTest, ErrorTexts) {
     }
     g_Attach().ServerType = 0;
     try {
-        HalvexInterbaseDatabasePath(nullptr, nowhere + QStringLiteral("/x.GDB"), dbkZeth, QStringLiteral("/srv"), false);
+        HalvexInterbaseDatabasePath(nullptr, nowhere + QStringLiteral("/x.GDB"), dbkZeth,
+                                    QStringLiteral("/srv"), false);
         ADD_FAILURE() << "no error";
     } catch (const std::exception& e) {
         EXPECT_EQ(ExceptionText(e), QStringLiteral("Server Type not set/SQLConnection=nil"));
@@ -239,15 +247,16 @@ TEST_F(AttachTest, ServerSite_AttachesThroughTheServer) {
     OpenToServer(siteDir.path());
     const QString site = siteDir.path() + QStringLiteral("/site");
     QString out;
-    ASSERT_EQ(RunInitDb({QStringLiteral("--site"), site, QStringLiteral("--server"), server, QStringLiteral("--port"),
-                         QStringLiteral("7555")},
+    ASSERT_EQ(RunInitDb({QStringLiteral("--site"), site, QStringLiteral("--server"), server,
+                         QStringLiteral("--port"), QStringLiteral("7555")},
                         &out),
               0)
         << S(out);
     WriteLinkPath(site + u'/');
     ASSERT_TRUE(AppInit(m_main, m_log, false, {})) << S(m_boxes.All());
     EXPECT_EQ(g_Attach().ServerType, 1);
-    EXPECT_EQ(m_log.Database(), QStringLiteral("127.0.0.1:") + site + QStringLiteral("/halvexlogv2.GDB"));
+    EXPECT_EQ(m_log.Database(),
+              QStringLiteral("127.0.0.1:") + site + QStringLiteral("/halvexlogv2.GDB"));
     EXPECT_EQ(g_PropertyConfig().lngVRQPort, 7555);
     // The server owns the files; drop them through it so the folder can go.
     for (TFbConnection* c : {&m_main, &m_log}) {

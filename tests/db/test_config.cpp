@@ -26,18 +26,27 @@ struct ConfigCase {
 TEST(PropertyConfig, DerivationRules) {
     const QVariant null;
     const ConfigCase cases[] = {
-        {"password time-out 0 gives 600 s", {{"lngPWTimeout", 0}},
+        {"password time-out 0 gives 600 s",
+         {{"lngPWTimeout", 0}},
          [](const RPropertyConfig& c) { EXPECT_EQ(c.lngPWTimeout, 600); }},
-        {"password time-out 5 gives 300 s", {{"lngPWTimeout", 5}},
+        {"password time-out 5 gives 300 s",
+         {{"lngPWTimeout", 5}},
          [](const RPropertyConfig& c) { EXPECT_EQ(c.lngPWTimeout, 300); }},
-        {"missing password time-out gives 600 s", {},
+        {"missing password time-out gives 600 s",
+         {},
          [](const RPropertyConfig& c) { EXPECT_EQ(c.lngPWTimeout, 600); }},
-        {"com retry pause in ms", {{"lngTenthSecsBetweenComRetries", 3}},
+        {"com retry pause in ms",
+         {{"lngTenthSecsBetweenComRetries", 3}},
          [](const RPropertyConfig& c) { EXPECT_EQ(c.lngTenthSecsBetweenComRetries, 300); }},
         {"capability 0 clears expanded levels but counts 32",
-         {{"intPropertyCapabilityLevel", 0}, {"bExpandedLevels", -1}, {"bExtendExpiration", 1},
-          {"bSendExtendKeyWithChgCO", 1}, {"bShare_With_Capable", 1}, {"bExpandedMsgrCapability", 1},
-          {"bEscapeReturnProperty", -1}, {"intEscapeReturnDelay", 9}},
+         {{"intPropertyCapabilityLevel", 0},
+          {"bExpandedLevels", -1},
+          {"bExtendExpiration", 1},
+          {"bSendExtendKeyWithChgCO", 1},
+          {"bShare_With_Capable", 1},
+          {"bExpandedMsgrCapability", 1},
+          {"bEscapeReturnProperty", -1},
+          {"intEscapeReturnDelay", 9}},
          [](const RPropertyConfig& c) {
              EXPECT_FALSE(c.bExpandedLevels);
              EXPECT_EQ(c.intLevelCount, 32);
@@ -49,32 +58,46 @@ TEST(PropertyConfig, DerivationRules) {
              EXPECT_EQ(c.intEscapeReturnDelay, 0);
          }},
         {"capability 1 keeps the flags",
-         {{"intPropertyCapabilityLevel", 1}, {"bExpandedLevels", -1}, {"bEscapeReturnProperty", -1},
+         {{"intPropertyCapabilityLevel", 1},
+          {"bExpandedLevels", -1},
+          {"bEscapeReturnProperty", -1},
           {"intEscapeReturnDelay", 9}},
          [](const RPropertyConfig& c) {
              EXPECT_TRUE(c.bExpandedLevels);
              EXPECT_EQ(c.intLevelCount, 32);
              EXPECT_EQ(c.intEscapeReturnDelay, 9);
          }},
-        {"16 levels without expanded levels", {{"bExpandedLevels", 0}},
+        {"16 levels without expanded levels",
+         {{"bExpandedLevels", 0}},
          [](const RPropertyConfig& c) { EXPECT_EQ(c.intLevelCount, 16); }},
         {"escape delay 0 without escape return",
-         {{"intPropertyCapabilityLevel", 1}, {"bEscapeReturnProperty", 0}, {"intEscapeReturnDelay", 9}},
+         {{"intPropertyCapabilityLevel", 1},
+          {"bEscapeReturnProperty", 0},
+          {"intEscapeReturnDelay", 9}},
          [](const RPropertyConfig& c) { EXPECT_EQ(c.intEscapeReturnDelay, 0); }},
         {"header type 1 forces device status messages on",
          {{"intMsgHdrTypeID", 1}, {"bExcludeDeviceStatusMsg", -1}},
          [](const RPropertyConfig& c) { EXPECT_FALSE(c.bExcludeDeviceStatusMsg); }},
-        {"header type 2 keeps the column", {{"intMsgHdrTypeID", 2}, {"bExcludeDeviceStatusMsg", -1}},
+        {"header type 2 keeps the column",
+         {{"intMsgHdrTypeID", 2}, {"bExcludeDeviceStatusMsg", -1}},
          [](const RPropertyConfig& c) { EXPECT_TRUE(c.bExcludeDeviceStatusMsg); }},
         {"inner range format 1 uses Insight001.dui",
-         {{"intInnerRangeFile_Format", 1}, {"strInnerRangeGenericFile_Name", "Halvex_output001.dui"}},
-         [](const RPropertyConfig& c) { EXPECT_EQ(c.strInnerRangeFileName, QStringLiteral("Insight001.dui")); }},
+         {{"intInnerRangeFile_Format", 1},
+          {"strInnerRangeGenericFile_Name", "Halvex_output001.dui"}},
+         [](const RPropertyConfig& c) {
+             EXPECT_EQ(c.strInnerRangeFileName, QStringLiteral("Insight001.dui"));
+         }},
         {"inner range format 2 uses the column",
-         {{"intInnerRangeFile_Format", 2}, {"strInnerRangeGenericFile_Name", "Halvex_output001.dui"}},
-         [](const RPropertyConfig& c) { EXPECT_EQ(c.strInnerRangeFileName, QStringLiteral("Halvex_output001.dui")); }},
-        {"secure shift option 01", {{"strSecureShiftOptions", "010000"}},
+         {{"intInnerRangeFile_Format", 2},
+          {"strInnerRangeGenericFile_Name", "Halvex_output001.dui"}},
+         [](const RPropertyConfig& c) {
+             EXPECT_EQ(c.strInnerRangeFileName, QStringLiteral("Halvex_output001.dui"));
+         }},
+        {"secure shift option 01",
+         {{"strSecureShiftOptions", "010000"}},
          [](const RPropertyConfig& c) { EXPECT_TRUE(c.bSecureShiftOption01); }},
-        {"secure shift option 00", {{"strSecureShiftOptions", "000101"}},
+        {"secure shift option 00",
+         {{"strSecureShiftOptions", "000101"}},
          [](const RPropertyConfig& c) { EXPECT_FALSE(c.bSecureShiftOption01); }},
         {"without bUseBLEUID, NULL and empty values read as 0",
          {{"lngVRQPort", null}, {"strExtPanID", null}, {"idxEMSID", ""}},
@@ -84,7 +107,8 @@ TEST(PropertyConfig, DerivationRules) {
              EXPECT_EQ(c.idxEMSID, 0);
              EXPECT_TRUE(c.strExtPanID.isEmpty());
          }},
-        {"any non-zero flag is true", {{"bUseBLEUID", 7}, {"bAllowPropZero", -1}, {"lngVRQPort", 6669}},
+        {"any non-zero flag is true",
+         {{"bUseBLEUID", 7}, {"bAllowPropZero", -1}, {"lngVRQPort", 6669}},
          [](const RPropertyConfig& c) {
              EXPECT_TRUE(c.bUseBLEUID);
              EXPECT_TRUE(c.bAllowPropZero);
@@ -112,8 +136,11 @@ TEST(RFIDLayout, PerLayoutValuesAndRules) {
         return extra;
     };
     const LayoutCase cases[] = {
-        {"layout 1 defaults", base({{"intRFIDLayout", 1}, {"bRFID_Track2", -1}, {"bUseSector3", 0},
-                                    {"intRFIDTrack2_Format", 2}}),
+        {"layout 1 defaults",
+         base({{"intRFIDLayout", 1},
+               {"bRFID_Track2", -1},
+               {"bUseSector3", 0},
+               {"intRFIDTrack2_Format", 2}}),
          [](const RRFID_Card_Layout& l) {
              EXPECT_EQ(l.KeySector, 0);
              EXPECT_EQ(l.ThirdSector, 3);
@@ -142,7 +169,8 @@ TEST(RFIDLayout, PerLayoutValuesAndRules) {
              EXPECT_FALSE(l.AuditSupport);
              EXPECT_TRUE(l.bEnhancedRFID) << "forced for layouts other than 1";
          }},
-        {"layout 3", base({{"intRFIDLayout", 3}, {"bRFID_Track2", -1}, {"intRFIDTrack2_Format", 2}}),
+        {"layout 3",
+         base({{"intRFIDLayout", 3}, {"bRFID_Track2", -1}, {"intRFIDTrack2_Format", 2}}),
          [](const RRFID_Card_Layout& l) {
              EXPECT_EQ(l.KeySector, 6);
              EXPECT_EQ(l.ThirdSector, 9);
@@ -166,7 +194,9 @@ TEST(RFIDLayout, PerLayoutValuesAndRules) {
              EXPECT_TRUE(l.bLayout4);
          }},
         {"security level 01 forces advanced verification and enhanced RFID",
-         base({{"intRFIDLayout", 1}, {"strRFID_Security", "01000000"}, {"bAdvancedKeyVerification", 0}}),
+         base({{"intRFIDLayout", 1},
+               {"strRFID_Security", "01000000"},
+               {"bAdvancedKeyVerification", 0}}),
          [](const RRFID_Card_Layout& l) {
              EXPECT_TRUE(l.bAdvancedKeyVerification);
              EXPECT_TRUE(l.bEnhancedRFID);
@@ -180,8 +210,11 @@ TEST(RFIDLayout, PerLayoutValuesAndRules) {
         {"NULL bEnhancedRFID reads as false",
          {{"bEnhancedRFID", QVariant()}, {"intRFIDLayout", 1}},
          [](const RRFID_Card_Layout& l) { EXPECT_FALSE(l.bEnhancedRFID); }},
-        {"track 1 columns", base({{"intRFIDLayout", 1}, {"bRFID_Track1", -1}, {"intrfidtrack1sector", 5},
-                                  {"STRRFIDSECTOR_KEYA", "A0A1A2A3A4A5"}}),
+        {"track 1 columns",
+         base({{"intRFIDLayout", 1},
+               {"bRFID_Track1", -1},
+               {"intrfidtrack1sector", 5},
+               {"STRRFIDSECTOR_KEYA", "A0A1A2A3A4A5"}}),
          [](const RRFID_Card_Layout& l) {
              EXPECT_TRUE(l.bRFID_Track1);
              EXPECT_EQ(l.intrfidtrack1sector, 5);

@@ -16,7 +16,9 @@ protected:
         m_db.SetDatabase(m_dir.filePath(QStringLiteral("halvexdatav2.GDB")));
         m_db.Open();
     }
-    int64_t Int(const QString& sql, const QString& field) { return m_db.Query(sql).Int(0, field, -99); }
+    int64_t Int(const QString& sql, const QString& field) {
+        return m_db.Query(sql).Int(0, field, -99);
+    }
 
     QTemporaryDir m_dir;
     TFbConnection m_db;
@@ -36,33 +38,40 @@ TEST_F(NumbersTest, SerialNumberRules) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        m_db.Exec(QStringLiteral("UPDATE SerialNum SET lngSerialNum = :S, lngMax = :M WHERE idxID = 1"),
-                  {{QStringLiteral("S"), c.serial}, {QStringLiteral("M"), c.max}});
+        m_db.Exec(
+            QStringLiteral("UPDATE SerialNum SET lngSerialNum = :S, lngMax = :M WHERE idxID = 1"),
+            {{QStringLiteral("S"), c.serial}, {QStringLiteral("M"), c.max}});
         EXPECT_EQ(TdmSystem::NextSerialNumber(m_db), c.expected);
-        EXPECT_EQ(Int(QStringLiteral("SELECT lngSerialNum FROM SerialNum"), QStringLiteral("lngSerialNum")), c.stored);
+        EXPECT_EQ(Int(QStringLiteral("SELECT lngSerialNum FROM SerialNum"),
+                      QStringLiteral("lngSerialNum")),
+                  c.stored);
     }
     m_db.Exec(QStringLiteral("DELETE FROM SerialNum"));
     EXPECT_EQ(TdmSystem::NextSerialNumber(m_db), 0);
 }
 
 TEST_F(NumbersTest, NextKeyRules) {
-    m_db.Exec(QStringLiteral("INSERT INTO NextIDClient (strTableName, idxNextID, lngMaxID) VALUES ('LIMITED', 10, 10)"));
+    m_db.Exec(QStringLiteral(
+        "INSERT INTO NextIDClient (strTableName, idxNextID, lngMaxID) VALUES ('LIMITED', 10, 10)"));
     // The highest number handed out is lngMaxID + 1; then the row refuses instead of giving 1.
     EXPECT_EQ(TdmSystem::UpdateNextKeyValue_int(m_db, QStringLiteral("limited")), 11);
-    EXPECT_EQ(Int(QStringLiteral("SELECT idxNextID FROM NextIDClient WHERE strTableName = 'LIMITED'"),
-                  QStringLiteral("idxNextID")),
-              11);
+    EXPECT_EQ(
+        Int(QStringLiteral("SELECT idxNextID FROM NextIDClient WHERE strTableName = 'LIMITED'"),
+            QStringLiteral("idxNextID")),
+        11);
     EXPECT_EQ(TdmSystem::UpdateNextKeyValue_int(m_db, QStringLiteral("LIMITED")), 0);
     EXPECT_EQ(TdmSystem::UpdateNextKeyValue_int(m_db, QStringLiteral("LIMITED")), 0);
-    EXPECT_EQ(Int(QStringLiteral("SELECT idxNextID FROM NextIDClient WHERE strTableName = 'LIMITED'"),
-                  QStringLiteral("idxNextID")),
-              11);
+    EXPECT_EQ(
+        Int(QStringLiteral("SELECT idxNextID FROM NextIDClient WHERE strTableName = 'LIMITED'"),
+            QStringLiteral("idxNextID")),
+        11);
     // A name without a row starts at 1 (stored upper case); no limit afterwards.
     EXPECT_EQ(TdmSystem::UpdateNextKeyValue_int(m_db, QStringLiteral("ClientMachine")), 1);
     EXPECT_EQ(TdmSystem::UpdateNextKeyValue_int(m_db, QStringLiteral("NewTable")), 1);
-    EXPECT_EQ(Int(QStringLiteral("SELECT idxNextID FROM NextIDClient WHERE strTableName = 'NEWTABLE'"),
-                  QStringLiteral("idxNextID")),
-              1);
+    EXPECT_EQ(
+        Int(QStringLiteral("SELECT idxNextID FROM NextIDClient WHERE strTableName = 'NEWTABLE'"),
+            QStringLiteral("idxNextID")),
+        1);
     EXPECT_EQ(TdmSystem::UpdateNextKeyValue_int(m_db, QStringLiteral("NEWTABLE")), 2);
 }
 
@@ -87,7 +96,8 @@ TEST_F(NumbersTest, LockConflict_RetriesUntilTheHolderCommits) {
             result.set_exception(std::current_exception());
         }
     });
-    EXPECT_EQ(got.wait_for(std::chrono::milliseconds(500)), std::future_status::timeout) << "waits for the lock";
+    EXPECT_EQ(got.wait_for(std::chrono::milliseconds(500)), std::future_status::timeout)
+        << "waits for the lock";
     tra->Commit();
     const bool finished = got.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
     if (!finished)
@@ -95,7 +105,9 @@ TEST_F(NumbersTest, LockConflict_RetriesUntilTheHolderCommits) {
     worker.join();
     ASSERT_TRUE(finished);
     EXPECT_EQ(got.get(), 500);
-    EXPECT_EQ(Int(QStringLiteral("SELECT lngSerialNum FROM SerialNum"), QStringLiteral("lngSerialNum")), 501);
+    EXPECT_EQ(
+        Int(QStringLiteral("SELECT lngSerialNum FROM SerialNum"), QStringLiteral("lngSerialNum")),
+        501);
 }
 
 TEST(LockConflictCodes, RecognisedAnywhereInTheVector) {
@@ -104,16 +116,18 @@ TEST(LockConflictCodes, RecognisedAnywhereInTheVector) {
         bool conflict;
     };
     const Case cases[] = {
-        {{335544336, 335544451, 335544878}, true}, // deadlock, update conflict, concurrent transaction
-        {{335544345}, true},                       // lock conflict on no wait transaction
-        {{335544510}, true},                       // lock time-out
-        {{335544569, 335544451}, true},            // update conflict not first
-        {{335544472}, false},                      // login
-        {{335544665}, false},                      // unique key violation
+        {{335544336, 335544451, 335544878},
+         true},                         // deadlock, update conflict, concurrent transaction
+        {{335544345}, true},            // lock conflict on no wait transaction
+        {{335544510}, true},            // lock time-out
+        {{335544569, 335544451}, true}, // update conflict not first
+        {{335544472}, false},           // login
+        {{335544665}, false},           // unique key violation
         {{}, false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(EFbError(QStringLiteral("x"), c.codes).IsLockConflict(), c.conflict) << c.codes.size();
+        EXPECT_EQ(EFbError(QStringLiteral("x"), c.codes).IsLockConflict(), c.conflict)
+            << c.codes.size();
 }
 
 // Two processes with four threads each draw 500 numbers from one server database.
@@ -126,7 +140,8 @@ TEST(SerialNumbersOnServer, TwoProcessesFourThreads_GetDistinctConsecutiveNumber
     ASSERT_TRUE(dir.isValid());
     OpenToServer(dir.path());
     QString out;
-    ASSERT_EQ(RunInitDb({QStringLiteral("--site"), dir.path() + QStringLiteral("/site"), QStringLiteral("--server"), server},
+    ASSERT_EQ(RunInitDb({QStringLiteral("--site"), dir.path() + QStringLiteral("/site"),
+                         QStringLiteral("--server"), server},
                         &out),
               0)
         << S(out);
@@ -137,7 +152,8 @@ TEST(SerialNumbersOnServer, TwoProcessesFourThreads_GetDistinctConsecutiveNumber
         db.Open();
         db.Exec(QStringLiteral("UPDATE SerialNum SET lngSerialNum = 1, lngMax = 1000000"));
     }
-    const QString worker = qEnvironmentVariable("VRQ_BIN_DIR") + QStringLiteral("/vrq_serial_worker");
+    const QString worker =
+        qEnvironmentVariable("VRQ_BIN_DIR") + QStringLiteral("/vrq_serial_worker");
     QProcess a, b;
     for (QProcess* p : {&a, &b})
         p->start(worker, {name, QStringLiteral("4"), QStringLiteral("500")});
@@ -157,7 +173,10 @@ TEST(SerialNumbersOnServer, TwoProcessesFourThreads_GetDistinctConsecutiveNumber
     EXPECT_EQ(all.back(), 4000);
     TFbConnection db;
     db.SetDatabase(name);
-    EXPECT_EQ(db.Query(QStringLiteral("SELECT lngSerialNum FROM SerialNum")).Int(0, QStringLiteral("lngSerialNum")), 4001);
+    db.Open();
+    EXPECT_EQ(db.Query(QStringLiteral("SELECT lngSerialNum FROM SerialNum"))
+                  .Int(0, QStringLiteral("lngSerialNum")),
+              4001);
 }
 
 } // namespace

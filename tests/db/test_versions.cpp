@@ -23,13 +23,29 @@ TEST(VersionCheck, Texts) {
     };
     const Case cases[] = {
         {"all good", good, QString()},
-        {"DAT below its minimum", [&](TDatabaseVersions& x) { good(x); x.DAT.Actual = 3.5; },
+        {"DAT below its minimum",
+         [&](TDatabaseVersions& x) {
+             good(x);
+             x.DAT.Actual = 3.5;
+         },
          QStringLiteral("Version 3.50 of DAT database is less than the required 3.60\r\n")},
-        {"empty DSN table", [&](TDatabaseVersions& x) { good(x); x.DSN.Actual = -1; },
+        {"empty DSN table",
+         [&](TDatabaseVersions& x) {
+             good(x);
+             x.DSN.Actual = -1;
+         },
          QStringLiteral("Version -1.00 of DSN database is invalid\r\n")},
-        {"no LOG minimum", [&](TDatabaseVersions& x) { good(x); x.LOG.Minimum = 0; },
+        {"no LOG minimum",
+         [&](TDatabaseVersions& x) {
+             good(x);
+             x.LOG.Minimum = 0;
+         },
          QStringLiteral("Minimum Version 0.00 of LOG database is invalid\r\n")},
-        {"archive below the LOG minimum", [&](TDatabaseVersions& x) { good(x); x.ARCH.Actual = 0.5; },
+        {"archive below the LOG minimum",
+         [&](TDatabaseVersions& x) {
+             good(x);
+             x.ARCH.Actual = 0.5;
+         },
          QStringLiteral("Version 0.50 of one or more ARCHIVE databases are invalid\r\n")},
     };
     for (const Case& c : cases) {
@@ -59,7 +75,8 @@ TEST(VersionCheck, ReadsTheVersionTables) {
     EXPECT_DOUBLE_EQ(v.ARCH.Actual, -1);
     TBoxRecorder boxes;
     EXPECT_DOUBLE_EQ(VersionDatabaseGet_single(main, QStringLiteral("Version_Missing")), -1);
-    EXPECT_TRUE(boxes.Contains(QStringLiteral("formVersions.VersionDatabaseGet_single: An error occurred: ")))
+    EXPECT_TRUE(boxes.Contains(
+        QStringLiteral("formVersions.VersionDatabaseGet_single: An error occurred: ")))
         << S(boxes.All());
 }
 

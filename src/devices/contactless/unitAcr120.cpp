@@ -1,0 +1,1 @@
+#include "unitAcr120.h"
