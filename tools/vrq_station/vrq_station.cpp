@@ -1,6 +1,9 @@
 // A command-line station: links to a station's server (or a given host) and runs one request,
 // printing the reply fields one per line. Exits 1 on failure with the error code and text.
+#include "dmodSystem.h"
 #include "unitDeviceCom.h"
+#include "unitPropertyConfigSettings.h"
+#include "unitSharedStuff.h"
 #include "unitSharedSettings.h"
 #include "unitTrace.h"
 
@@ -33,6 +36,36 @@ public:
 private:
     QString m_host;
     int m_port, m_interfaceType, m_comPort, m_baud;
+};
+
+// The encoder map of the site's database.
+class DatabaseDirectory : public IStationDirectory {
+public:
+    explicit DatabaseDirectory(TdmClientMachineInfo& dm) : m_dm(dm) {}
+    std::optional<TEncoderMapRow> EncoderMap(const QString& id) override {
+        const TConnectionGuard open(m_dm.Database1());
+        const TRowSet r = m_dm.qryEncoderMap(id);
+        if (r.IsEmpty())
+            return std::nullopt;
+        TEncoderMapRow row;
+        row.strStationID = r.Str(0, QStringLiteral("strStationID"));
+        row.strName = r.Str(0, QStringLiteral("strName"));
+        row.strIPAddr = r.Str(0, QStringLiteral("strIPAddr"));
+        row.lngMachineType = int(r.Int(0, QStringLiteral("lngMachineType")));
+        row.lngInterfaceType = int(r.Int(0, QStringLiteral("lngInterfaceType"), 1));
+        row.strDeviceName = r.Str(0, QStringLiteral("strDeviceName"));
+        row.lngPort = int(r.Int(0, QStringLiteral("lngPort")));
+        row.bUSB_Port = r.Flag(0, QStringLiteral("bUSB_Port"));
+        row.lngEncoder_Baud = int(r.Int(0, QStringLiteral("lngEncoder_Baud")));
+        row.lngLPI_Baud = int(r.Int(0, QStringLiteral("lngLPI_Baud")));
+        row.idxKeyPrintLayoutID = int(r.Int(0, QStringLiteral("idxKeyPrintLayoutID")));
+        return row;
+    }
+    int VRQPort() override { return g_PropertyConfig().lngVRQPort; }
+    QByteArray PrintLayoutText(int) override { return {}; }
+
+private:
+    TdmClientMachineInfo& m_dm;
 };
 
 void print(const char* name, const QByteArray& value) {
@@ -91,8 +124,17 @@ int main(int argc, char** argv) {
         directory = std::make_unique<HostDirectory>(p.value(host), p.value(port).toInt(), p.value(itype).toInt(),
                                                     p.value(comPort).toInt(), p.value(baud).toInt());
     } else {
-        std::fprintf(stderr, "vrq_station: give --host (the site database look-up needs a built database layer)\n");
-        return 2;
+        // The station is looked up in the site's database, found through halvex.ini as the
+        // server finds it.
+        FirebirdEnvironment_Prepare(QCoreApplication::applicationDirPath());
+        CreateDataModules();
+        TDataModules& dm = DataModules();
+        if (!AppInit(dm.dmSystem->Database1, dm.dmTransLog->dbTransLog, false, {})) {
+            std::fprintf(stderr, "vrq_station: the site's databases could not be attached (code %d)\n",
+                         g_intAppInitReturnCode);
+            return 1;
+        }
+        directory = std::make_unique<DatabaseDirectory>(*dm.dmClientMachineInfo);
     }
     TDeviceCom com(1, directory.get(), p.value(station));
     com.AcceptAnyServerName = p.isSet(host);
