@@ -128,6 +128,7 @@ int main(int argc, char** argv) {
         // server finds it.
         FirebirdEnvironment_Prepare(QCoreApplication::applicationDirPath());
         CreateDataModules();
+        SetRequiredVersions(3.6, 3.6, 1.0, 4.5);
         TDataModules& dm = DataModules();
         if (!AppInit(dm.dmSystem->Database1, dm.dmTransLog->dbTransLog, false, {})) {
             std::fprintf(stderr, "vrq_station: the site's databases could not be attached (code %d)\n",
@@ -147,8 +148,10 @@ int main(int argc, char** argv) {
         print("strData", com.ReturnedData());
         return ok ? 0 : fail(com, cmd);
     }
-    if (!com.Link(false))
-        return fail(com, QStringLiteral("link"));
+    // The encoder's own requests need its port opened on the server first.
+    const bool encoder = cmd == QStringLiteral("transaction") || cmd == QStringLiteral("status");
+    if (!com.Link(encoder))
+        return fail(com, encoder ? QStringLiteral("comlink") : QStringLiteral("link"));
     if (cmd == QStringLiteral("transaction")) {
         if (args.size() < 2)
             p.showHelp(2);

@@ -8,22 +8,38 @@
 
 QString Acr120ErrorText(int code) {
     switch (code) {
-    case -1: return QStringLiteral("( X ) Unable to Read - Not a Halvex Key : -1");
-    case -2: return QStringLiteral("( X ) Unable to Write - Invalid Key Data : -2");
-    case -1000: return QStringLiteral("( X ) Unexpected Internal Library Error : -1000");
-    case -2000: return QStringLiteral("( X ) Invalid Port : -2000");
-    case -2010: return QStringLiteral("( X ) Port Occupied by Another Application : -2010");
-    case -2020: return QStringLiteral("( X ) Invalid Handle : -2020");
-    case -2030: return QStringLiteral("( X ) Incorrect Parameter : -2030");
-    case -3000: return QStringLiteral("( X ) No TAG Selected or in Reachable Range : -3000");
-    case -3010: return QStringLiteral("( X ) Read Failed after Operation : -3010");
-    case -3020: return QStringLiteral("( X ) Block does not contain value : -3020");
-    case -3030: return QStringLiteral("( X ) Operation Failed : -3030");
-    case -3040: return QStringLiteral("( X ) Unknown Reader Error : -3040");
-    case -4010: return QStringLiteral("( X ) Invalid stored key format in login process : -4010");
-    case -4020: return QStringLiteral("( X ) Reader cannot read after write operation : -4020");
-    case -4030: return QStringLiteral("( X ) Decrement Failure (Empty) : -4030");
-    default: return QStringLiteral("Unknown Error (%1)").arg(code);
+    case -1:
+        return QStringLiteral("( X ) Unable to Read - Not a Halvex Key : -1");
+    case -2:
+        return QStringLiteral("( X ) Unable to Write - Invalid Key Data : -2");
+    case -1000:
+        return QStringLiteral("( X ) Unexpected Internal Library Error : -1000");
+    case -2000:
+        return QStringLiteral("( X ) Invalid Port : -2000");
+    case -2010:
+        return QStringLiteral("( X ) Port Occupied by Another Application : -2010");
+    case -2020:
+        return QStringLiteral("( X ) Invalid Handle : -2020");
+    case -2030:
+        return QStringLiteral("( X ) Incorrect Parameter : -2030");
+    case -3000:
+        return QStringLiteral("( X ) No TAG Selected or in Reachable Range : -3000");
+    case -3010:
+        return QStringLiteral("( X ) Read Failed after Operation : -3010");
+    case -3020:
+        return QStringLiteral("( X ) Block does not contain value : -3020");
+    case -3030:
+        return QStringLiteral("( X ) Operation Failed : -3030");
+    case -3040:
+        return QStringLiteral("( X ) Unknown Reader Error : -3040");
+    case -4010:
+        return QStringLiteral("( X ) Invalid stored key format in login process : -4010");
+    case -4020:
+        return QStringLiteral("( X ) Reader cannot read after write operation : -4020");
+    case -4030:
+        return QStringLiteral("( X ) Decrement Failure (Empty) : -4030");
+    default:
+        return QStringLiteral("Unknown Error (%1)").arg(code);
     }
 }
 

@@ -15,13 +15,18 @@ const QByteArray TRANSPORT_TRAILER = QByteArray::fromHex("FFFFFFFFFFFFFF078069FF
 
 int classicBlockCount(uint8_t type) {
     switch (type) {
-    case Acr120::TAG_MIFARE_4K: return 256;
-    case Acr120::TAG_MIFARE_MINI: return 20;
-    default: return 64;
+    case Acr120::TAG_MIFARE_4K:
+        return 256;
+    case Acr120::TAG_MIFARE_MINI:
+        return 20;
+    default:
+        return 64;
     }
 }
 
-bool validSerialLength(qsizetype n) { return n == 4 || n == 7; }
+bool validSerialLength(qsizetype n) {
+    return n == 4 || n == 7;
+}
 } // namespace
 
 // ---- TSimCard ----
@@ -325,7 +330,8 @@ QByteArray cardFileText(const std::array<std::optional<TSimCard>, SIM_READER_POR
 
 bool isHex(const QString& s) {
     for (const QChar ch : s)
-        if (!ch.isDigit() && !(ch.toUpper() >= QLatin1Char('A') && ch.toUpper() <= QLatin1Char('F')))
+        if (!ch.isDigit() &&
+            !(ch.toUpper() >= QLatin1Char('A') && ch.toUpper() <= QLatin1Char('F')))
             return false;
     return s.size() % 2 == 0;
 }
@@ -341,7 +347,8 @@ bool parseCardFile(const QByteArray& text,
     QJsonParseError pe;
     const QJsonDocument doc = QJsonDocument::fromJson(text, &pe);
     if (pe.error != QJsonParseError::NoError)
-        return fail(QStringLiteral("not JSON: %1 at offset %2").arg(pe.errorString()).arg(pe.offset));
+        return fail(
+            QStringLiteral("not JSON: %1 at offset %2").arg(pe.errorString()).arg(pe.offset));
     if (!doc.isObject() || !doc.object().value("readers").isArray())
         return fail(QStringLiteral("no \"readers\" list"));
     for (const QJsonValue& rv : doc.object().value("readers").toArray()) {
@@ -363,12 +370,15 @@ bool parseCardFile(const QByteArray& text,
             const QJsonArray blocks = co.value("blocks").toArray();
             const int unit = c.IsUltralight() ? 4 : 16;
             if (blocks.size() != c.BlockCount())
-                return fail(QStringLiteral("reader %1: %2 blocks expected").arg(port).arg(c.BlockCount()));
+                return fail(
+                    QStringLiteral("reader %1: %2 blocks expected").arg(port).arg(c.BlockCount()));
             for (int b = 0; b < blocks.size(); ++b) {
                 const QString hex = blocks[b].toString();
                 if (!isHex(hex) || hex.size() != unit * 2)
                     return fail(QStringLiteral("reader %1: block %2 is not %3 hex digits")
-                                    .arg(port).arg(b).arg(unit * 2));
+                                    .arg(port)
+                                    .arg(b)
+                                    .arg(unit * 2));
                 c.SetBlock(b, QByteArray::fromHex(hex.toLatin1()));
             }
         }

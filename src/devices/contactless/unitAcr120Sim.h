@@ -37,12 +37,18 @@ struct TSimCard {
 
 // Card geometry shared by the simulator and the driver.
 namespace MifareGeometry {
-inline int FirstBlock(int sector) { return sector < 32 ? sector * 4 : 128 + (sector - 32) * 16; }
+inline int FirstBlock(int sector) {
+    return sector < 32 ? sector * 4 : 128 + (sector - 32) * 16;
+}
 inline int TrailerBlock(int sector) {
     return sector < 32 ? sector * 4 + 3 : 128 + (sector - 32) * 16 + 15;
 }
-inline int SectorOfBlock(int block) { return block < 128 ? block / 4 : 32 + (block - 128) / 16; }
-inline bool IsTrailer(int block) { return block < 128 ? block % 4 == 3 : (block - 128) % 16 == 15; }
+inline int SectorOfBlock(int block) {
+    return block < 128 ? block / 4 : 32 + (block - 128) / 16;
+}
+inline bool IsTrailer(int block) {
+    return block < 128 ? block % 4 == 3 : (block - 128) % 16 == 15;
+}
 } // namespace MifareGeometry
 
 class TSimAcr120 : public IAcr120 {
