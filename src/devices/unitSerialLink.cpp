@@ -62,7 +62,12 @@ QString TSerialLink::DeviceName() const {
 }
 
 void TSerialLink::Pause(int ms) const {
-    if (ms > 0)
+    if (ms <= 0)
+        return;
+    // Without an application object an event loop cannot run (tools, early start-up).
+    if (!QCoreApplication::instance())
+        QThread::msleep(ulong(ms));
+    else
         PumpEventsUntil([] { return false; }, ms);
 }
 
