@@ -126,7 +126,7 @@ double percentile(std::vector<double>& v, double p) {
 // `stations` clients each send `perStation` requests back to back.
 RunResult roundTrips(uint16_t port, int stations, int perStation, const std::string& request,
                      int timeLimitMs) {
-    std::vector<std::vector<double>> lat(size_t(stations));
+    std::vector<std::vector<double>> lat(static_cast<size_t>(stations));
     std::atomic<long> sent{0}, answered{0};
     const auto stop = Clock::now() + std::chrono::milliseconds(timeLimitMs);
     std::vector<std::thread> threads;

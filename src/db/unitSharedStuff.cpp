@@ -19,6 +19,7 @@
 #include <cmath>
 
 int g_intAppInitReturnCode = 0;
+std::function<void(bool)> DebugModeChanged;
 
 namespace {
 
@@ -302,6 +303,8 @@ bool AppInit(TFbConnection& main, TFbConnection& log, bool skipConfigRead, const
     writeBack(false, QString());
     const QString linkBefore = st.LinkPath;
     st.DebugMode = args.contains(QStringLiteral("\\ULMEXDEBUG"));
+    if (DebugModeChanged)
+        DebugModeChanged(st.DebugMode);
 
     bool ok = DatabasesAttached_b(main, log);
     if (ok) {

@@ -5,11 +5,14 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 
 class QWidget;
 class QTimer;
 
 extern int g_intAppInitReturnCode;
+// Told when AppInit reads "\ULMEXDEBUG" (the device layer shows its debug boxes then).
+extern std::function<void(bool)> DebugModeChanged;
 
 struct TAttachState {
     QString LinkPath, MsgLinkPath, PhysicalPath, MsgPhysicalPath;

@@ -11,6 +11,8 @@ public:
     bool Open(const QString& device, int baud) override {
         m_failure = TOpenFailure::None;
         m_errorText.clear();
+        // A fault of the previous opening must not count against this one.
+        m_port.clearError();
         m_port.setPortName(device);
         m_port.setBaudRate(baud);
         m_port.setDataBits(QSerialPort::Data8);

@@ -1,6 +1,8 @@
 #include "unitPumpEvents.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QThread>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -20,9 +22,14 @@ bool PumpEventsUntil(const std::function<bool()>& done, int timeoutMs, int slice
         const qint64 left = deadline.remainingTime();
         if (left == 0)
             return done();
+        const int slice = int(std::min<qint64>(sliceMs, left < 0 ? sliceMs : left));
+        if (!QCoreApplication::instance()) {
+            // Without an application object no event loop can run; just wait.
+            QThread::msleep(std::max(1, slice));
+            continue;
+        }
         QEventLoop loop;
-        QTimer::singleShot(int(std::min<qint64>(sliceMs, left < 0 ? sliceMs : left)), &loop,
-                           &QEventLoop::quit);
+        QTimer::singleShot(slice, &loop, &QEventLoop::quit);
         loop.exec();
     }
     return true;

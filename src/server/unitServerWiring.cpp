@@ -103,6 +103,7 @@ TServerWiring::TServerWiring() {
 TServerWiring::~TServerWiring() = default;
 
 bool TServerWiring::CreateDataModules() {
+    DebugModeChanged = [](bool on) { SetComDebugMode(on); };
     FirebirdEnvironment_Prepare(QCoreApplication::applicationDirPath());
     ::CreateDataModules();
     return true;

@@ -49,6 +49,8 @@ bool TClientConnection::Start() {
                  m_socket->errorString());
         return false;
     }
+    // Replies are single small writes a station waits for.
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(m_socket, &QTcpSocket::readyRead, this, &TClientConnection::OnReadyRead);
     connect(m_socket, &QTcpSocket::disconnected, this, &TClientConnection::OnDisconnected);
     m_beaconTimer = new QTimer(this);

@@ -37,7 +37,9 @@ public:
     int16_t ACR120_Login(int16_t, uint8_t, uint8_t, uint8_t, const TAcr120Key&) override {
         return Acr120::ERR_HANDLE_INVALID;
     }
-    int16_t ACR120_Read(int16_t, uint8_t, TAcr120Block&) override { return Acr120::ERR_HANDLE_INVALID; }
+    int16_t ACR120_Read(int16_t, uint8_t, TAcr120Block&) override {
+        return Acr120::ERR_HANDLE_INVALID;
+    }
     int16_t ACR120_Write(int16_t, uint8_t, const TAcr120Block&) override {
         return Acr120::ERR_HANDLE_INVALID;
     }
@@ -79,7 +81,8 @@ void ApplyRFIDLayout(TContactlessSettings& s) {
         s.DataStartSector = 19, s.LastSectorOverride = 20;
         s.AuditSupport = false, s.bRFID_Track2 = false, s.bUseSector3 = true;
         break;
-    default: break;
+    default:
+        break;
     }
     s.PointerOffset = s.intRFIDLayout == 2 ? 0 : (s.DataStartSector - 4) * 64;
     if (s.intRFIDLayout != 1)
@@ -99,7 +102,8 @@ TContactlessSettings ContactlessSettings() {
 void DefaultContactlessPause(int ms) {
     if (ms <= 0)
         return;
-    if (QCoreApplication::instance() && QAbstractEventDispatcher::instance(QThread::currentThread()))
+    if (QCoreApplication::instance() &&
+        QAbstractEventDispatcher::instance(QThread::currentThread()))
         PumpEventsUntil([] { return false; }, ms);
     else
         QThread::msleep(ulong(ms));
@@ -229,7 +233,8 @@ bool TACR_PROX::Select(QString& serial, int& cardType, bool raise) {
     QStringList parts;
     QString plain;
     for (int i = 0; i < std::min<int>(length, int(bytes.size())); ++i) {
-        const QString d = QStringLiteral("%1").arg(bytes[size_t(i)], 2, 16, QLatin1Char('0')).toUpper();
+        const QString d =
+            QStringLiteral("%1").arg(bytes[size_t(i)], 2, 16, QLatin1Char('0')).toUpper();
         parts << d;
         plain += d;
     }
@@ -242,7 +247,9 @@ bool TACR_PROX::Select(QString& serial, int& cardType, bool raise) {
     const TContactlessSettings& s = m_settings;
     m_lastSector = s.LastSectorOverride;
     if (m_lastSector == -1)
-        m_lastSector = type == Acr120::TAG_MIFARE_4K ? 39 : type == Acr120::TAG_MIFARE_MINI ? 4 : 15;
+        m_lastSector = type == Acr120::TAG_MIFARE_4K     ? 39
+                       : type == Acr120::TAG_MIFARE_MINI ? 4
+                                                         : 15;
     m_lastDataBlock = m_lastSector > 31 ? (m_lastSector - 32) * 16 + 142 : m_lastSector * 4 + 2;
     m_recordCapacity = s.CapacityOverride;
     if (m_recordCapacity == -1) {

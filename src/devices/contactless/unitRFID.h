@@ -31,7 +31,7 @@ struct TContactlessSettings {
     bool bAdvancedKeyVerification = false;
     bool bEnhancedRFID = false;
     int intRFIDTrack2_Format = 0;
-    QString STRRFIDSECTOR_KEYA;    // 12 hex digits overrides the site default key of the file
+    QString STRRFIDSECTOR_KEYA;     // 12 hex digits overrides the site default key of the file
     bool UseProxWriteBuzzer = true; // halvex.ini [MISC] UseProxWriteBuzzer
     TRFIDKeyMaterial keys;          // RFIDKeys.INI; keys.valid false = no key material
     QString keysProblem;            // why keys are missing, for the error text (never a value)
