@@ -1,12 +1,19 @@
-// Interface type 3 until the contactless driver is in: nothing opens and nothing is answered.
+// Interface type 3: the contactless encoder driver of this connection.
+#include "unitContactless.h"
 #include "unitDeviceTransaction.h"
+#include "unitRFID.h"
 
-bool TDeviceSession::ContactlessComInit(int /*portNumber*/) {
-    return false;
+TDeviceSession::~TDeviceSession() = default;
+
+bool TDeviceSession::ContactlessComInit(int portNumber) {
+    if (!m_prox)
+        m_prox = std::make_unique<TACR_PROX>();
+    return ::ContactlessComInit(*m_prox, portNumber, m_error);
 }
 
-bool TDeviceSession::ContactlessDeviceTransaction(TDeviceTransactionData& /*t*/,
-                                                  QByteArray& answer) {
-    answer.clear();
-    return false;
+bool TDeviceSession::ContactlessDeviceTransaction(TDeviceTransactionData& t, QByteArray& answer) {
+    if (!m_prox)
+        m_prox = std::make_unique<TACR_PROX>();
+    return ContactlessTransaction(*m_prox, t.command, t.data, t.addlInfo, t.variableInfo, t.track2,
+                                  t.elevator, answer, m_error, m_escape);
 }

@@ -1,5 +1,7 @@
 #include "unitDeviceTransaction.h"
 
+#include "unitRFID.h"
+
 #include "Errors.h"
 #include "unitEncoderFrame.h"
 #include "unitFargoWrite.h"

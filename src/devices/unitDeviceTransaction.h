@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <atomic>
+#include <memory>
 
 // One DEVICETRANSACTION request; the in/out fields come back as the device left them.
 struct TDeviceTransactionData {
@@ -23,10 +24,13 @@ struct TDeviceTransactionData {
     QByteArray printLayout;   // strPrintLayout (printer encoder)
 };
 
+class TACR_PROX;
+
 // The device side of a connection worker; create it in the worker's thread.
 class TDeviceSession {
 public:
     TDeviceSession(THalvexError& error, std::atomic<bool>& escape, TSerialPortFactory factory = {});
+    ~TDeviceSession();
 
     // COMLINK: type 1 opens the serial port, type 3 the contactless reader, others do nothing.
     bool ComInit(int interfaceType, int portNumber, int baud, bool usb);
@@ -52,4 +56,5 @@ private:
     std::atomic<bool>& m_escape;
     TSerialLink m_link;
     int m_responsePauseMs = 100;
+    std::unique_ptr<TACR_PROX> m_prox; // the contactless driver, made on first use
 };

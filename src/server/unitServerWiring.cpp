@@ -3,6 +3,10 @@
 #include "UlmexMsgBox.h"
 #include "dmodSystem.h"
 #include "formMain.h"
+#include "unitRFID.h"
+#include "unitRFIDKeys.h"
+#include "unitSharedSettings.h"
+#include "unitUtils.h"
 #include "unitComLog.h"
 #include "unitDeviceTransaction.h"
 #include "unitFargoWrite.h"
@@ -51,6 +55,35 @@ void fillGrid(QTableWidget* grid, const QStringList& headers, const TRowSet& row
         }
     }
     grid->horizontalHeader()->setVisible(rows.RowCount() > 0);
+}
+
+// The contactless drivers read the card layout, the buzzer switch and the site keys (kept in
+// RFIDKeys.INI beside the databases) from here after every attachment.
+void LoadContactlessSettings() {
+    const RRFID_Card_Layout& l = g_RFID_Card_Layout();
+    TContactlessSettings s;
+    s.intRFIDLayout = l.intRFIDLayout;
+    s.KeySector = l.KeySector;
+    s.CapacityOverride = l.CapacityOverride;
+    s.ThirdSector = l.ThirdSector;
+    s.Track2Sector = l.Track2Sector;
+    s.HeaderSector = l.HeaderSector;
+    s.DataStartSector = l.DataStartSector;
+    s.LastSectorOverride = l.LastSectorOverride;
+    s.PointerOrigin = l.PointerOrigin;
+    s.PointerOffset = l.PointerOffset;
+    s.AuditSupport = l.AuditSupport;
+    s.bRFID_Track2 = l.bRFID_Track2;
+    s.bUseSector3 = l.bUseSector3;
+    s.bAdvancedKeyVerification = l.bAdvancedKeyVerification;
+    s.bEnhancedRFID = l.bEnhancedRFID;
+    s.intRFIDTrack2_Format = l.intRFIDTrack2_Format;
+    s.STRRFIDSECTOR_KEYA = l.STRRFIDSECTOR_KEYA;
+    s.UseProxWriteBuzzer = StrToBool_b(
+        HalvexIni().ReadString(QStringLiteral("MISC"), QStringLiteral("UseProxWriteBuzzer"), QStringLiteral("True")));
+    if (!RFIDKeys_Read_b(g_Attach().LinkPath, s.keys, &s.keysProblem))
+        s.keys.valid = false;
+    SetContactlessSettings(s);
 }
 
 } // namespace
@@ -147,6 +180,8 @@ void TServerWiring::Attach(TfrmMain& window) {
         splash.LogonStep = false;
         const bool ok = splash.exec() == QDialog::Accepted;
         *code = g_intAppInitReturnCode;
+        if (ok)
+            LoadContactlessSettings();
         return ok;
     };
     THousekeepingServices& h = vrq->Housekeeping;

@@ -3,6 +3,7 @@
 #include "FbConnection.h"
 #include "IniFile.h"
 #include "dbSchema.h"
+#include "unitRFIDKeys.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -102,6 +103,11 @@ int main(int argc, char** argv) {
     TIniFile ini(info);
     if (!ini.WriteString(QStringLiteral("PathInfo"), QStringLiteral("PhysicalPath"), dir)) {
         std::fprintf(stderr, "vrq_initdb: cannot write %s\n", qPrintable(info));
+        return 1;
+    }
+    QString keyError;
+    if (!RFIDKeys_Create_b(dir, &keyError)) {
+        std::fprintf(stderr, "vrq_initdb: %s\n", qPrintable(keyError));
         return 1;
     }
     std::printf("vrq_initdb: site created in %s (port %d)\n", qPrintable(dir), o.lngVRQPort);
