@@ -6,6 +6,7 @@
 #include "unitUtils.h"
 #include "unitVRQMain.h"
 
+#include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -189,6 +190,32 @@ TEST(DeviceComTableTest, ExpectedResponsesAndDatacardRequest) {
     p.printTexts = {"ROOM 101", "SMITH"};
     EXPECT_EQ(DatacardRequest(p), QByteArray("<ROOM 101\nSMITH\n\"%B123?_;T3?>\r\n"));
     EXPECT_EQ(DatacardRequest({}), QByteArray("< \n\">\r\n"));
+}
+
+} // namespace
+
+namespace {
+
+// A network encoder answers without the ACK / NAK handshake of the serial link.
+TEST(DirectEncoderTest, TransactionGoesStraightToANetworkEncoder) {
+    QProcess sim;
+    sim.start(qEnvironmentVariable("VRQ_BIN_DIR") + QStringLiteral("/vrq_encoder_sim"),
+              {QStringLiteral("--tcp"), QStringLiteral("0"), QStringLiteral("--usb")});
+    ASSERT_TRUE(sim.waitForReadyRead(10000));
+    const QByteArray where = sim.readLine().trimmed();
+    const int port = where.mid(where.indexOf(':') + 1).toInt();
+    ASSERT_GT(port, 0) << where.constData();
+    TDeviceCom com(1, nullptr, QStringLiteral("NET1"));
+    ASSERT_TRUE(com.ConnectDirect(QStringLiteral("127.0.0.1"), port));
+    QByteArray e, t2, v, a, answer;
+    ASSERT_TRUE(com.Transaction(1, {}, e, t2, v, a, answer, 3));
+    EXPECT_EQ(answer, QByteArray("\x02" "320010010000000BFEA0001127A11127A1\x03"));
+    TDeviceStatus status;
+    ASSERT_TRUE(com.StatusGet(status));
+    EXPECT_EQ(status.intFeatureWord, 0xBFEA);
+    com.Disconnect();
+    sim.kill();
+    sim.waitForFinished(5000);
 }
 
 } // namespace
