@@ -1,13 +1,18 @@
 // Stations that misbehave must not stop the server from answering the others.
 #include "ProgramFixture.h"
 
+#include "IniFile.h"
+
 #include <QElapsedTimer>
+#include <QThread>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTcpSocket>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
+
+#include <csignal>
 
 namespace {
 
@@ -81,6 +86,95 @@ TEST(FaultTest, FloodsRandomBytesAndIdleConnectionsLeaveTheServerAnswering) {
     const long after = rssKiB(server.processId());
     EXPECT_LT(after - before, 256 * 1024) << "RSS grew by " << (after - before) << " KiB";
     EXPECT_EQ(server.state(), QProcess::Running);
+}
+
+} // namespace
+
+namespace {
+
+class TSimpleStation {
+public:
+    explicit TSimpleStation(quint16 port) {
+        m_s.connectToHost(QStringLiteral("127.0.0.1"), port);
+        if (m_s.waitForConnected(5000) && m_s.waitForReadyRead(5000))
+            m_s.readAll();
+    }
+    QByteArray Request(const QByteArray& body, int timeoutMs = 15000) {
+        m_s.write("\x02" + body + "\x03");
+        QByteArray reply;
+        while (!reply.endsWith('\x03') && m_s.waitForReadyRead(timeoutMs))
+            reply += m_s.readAll();
+        return reply;
+    }
+    void Send(const QByteArray& body) {
+        m_s.write("\x02" + body + "\x03");
+        m_s.waitForBytesWritten(2000);
+    }
+    void Abort() { m_s.abort(); }
+
+private:
+    QTcpSocket m_s;
+};
+
+TEST(FaultTest, StationGoneDuringATransactionReleasesThePort) {
+    TProgramFixture site;
+    ASSERT_TRUE(site.Ok()) << site.Error().toStdString();
+    QProcess sim;
+    sim.start(site.BinDir() + QStringLiteral("/vrq_encoder_sim"));
+    ASSERT_TRUE(sim.waitForReadyRead(10000));
+    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    TIniFile(site.WorkPath() + QStringLiteral("/halvex.ini"))
+        .WriteString(QStringLiteral("ComPorts"), QStringLiteral("COM7"), device);
+    site.Start({QStringLiteral("/MAXIMIZE")});
+    ASSERT_TRUE(site.WaitForDebugLine(QStringLiteral("After Listening")));
+    const QByteArray comLink = "strAction=COMLINK\r\nintComPort=7\r\nintBaudRate=115200\r\nbUSB=0";
+    {
+        TSimpleStation a(site.Port());
+        ASSERT_TRUE(a.Request(comLink).contains("strResult=Success"));
+        // Command 0x64 only waits for the encoder; the station leaves during that wait.
+        a.Send("strAction=DEVICETRANSACTION\r\nbytCommand=100\r\nintResponse=-1\r\nintDelay=20");
+        QThread::msleep(500);
+        a.Abort();
+    }
+    QThread::msleep(1500);
+    TSimpleStation b(site.Port());
+    const QByteArray reply = b.Request(comLink);
+    EXPECT_TRUE(reply.contains("strResult=Success")) << reply.constData();
+    sim.kill();
+    sim.waitForFinished(5000);
+}
+
+TEST(FaultTest, KilledServerContinuesAfterTheHighestNumberHandedOut) {
+    TProgramFixture site;
+    ASSERT_TRUE(site.Ok()) << site.Error().toStdString();
+    QProcess& server = site.Start({QStringLiteral("/MAXIMIZE")});
+    ASSERT_TRUE(site.WaitForDebugLine(QStringLiteral("After Listening")));
+    std::vector<std::unique_ptr<TSimpleStation>> stations;
+    for (int i = 0; i < 8; ++i)
+        stations.push_back(std::make_unique<TSimpleStation>(site.Port()));
+    long long highest = 0;
+    for (int round = 0; round < 20; ++round)
+        for (auto& s : stations) {
+            const QByteArray r = s->Request("strAction=NEXTSERIALNUM", 5000);
+            const int at = r.indexOf("strRecv=");
+            if (at >= 0)
+                highest = std::max(highest, r.mid(at + 8).split('\r').value(0).toLongLong());
+        }
+    ASSERT_GT(highest, 0);
+    ::kill(pid_t(server.processId()), SIGKILL);
+    ASSERT_TRUE(server.waitForFinished(10000));
+    stations.clear();
+    site.Start({QStringLiteral("/MAXIMIZE")});
+    ASSERT_TRUE(site.WaitForDebugLine(QStringLiteral("After Listening"), 30000));
+    // The killed copy's listening line is in the log too; wait for the new one to answer.
+    QByteArray r;
+    for (int i = 0; i < 50 && !r.contains("strRecv="); ++i) {
+        TSimpleStation s(site.Port());
+        r = s.Request("strAction=NEXTSERIALNUM", 2000);
+        if (!r.contains("strRecv="))
+            QThread::msleep(200);
+    }
+    EXPECT_EQ(r.mid(r.indexOf("strRecv=") + 8).split('\r').value(0).toLongLong(), highest + 1) << r.constData();
 }
 
 } // namespace
