@@ -1,0 +1,2 @@
+vrq_fuzz_target(fuzz_encoder_response LIBS vrq_devices SOURCES fuzz_encoder_response.cpp)
+vrq_fuzz_target(fuzz_print_texts LIBS vrq_print SOURCES fuzz_print_texts.cpp)
