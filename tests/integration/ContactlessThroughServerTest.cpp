@@ -11,35 +11,6 @@
 
 namespace {
 
-class TStation {
-public:
-    explicit TStation(quint16 port) {
-        m_s.connectToHost(QStringLiteral("127.0.0.1"), port);
-        if (m_s.waitForConnected(5000) && m_s.waitForReadyRead(5000))
-            m_s.readAll();
-    }
-    QByteArray Request(const QByteArray& body, int timeoutMs = 30000) {
-        m_s.write("\x02" + body + "\x03");
-        QByteArray reply;
-        while (!reply.endsWith('\x03') && m_s.waitForReadyRead(timeoutMs))
-            reply += m_s.readAll();
-        return reply;
-    }
-
-private:
-    QTcpSocket m_s;
-};
-
-QByteArray field(const QByteArray& reply, const QByteArray& name) {
-    const QByteArray body = reply.mid(1, reply.size() - 2);
-    for (const QByteArray& line : body.split('\n')) {
-        const QByteArray l = line.endsWith('\r') ? line.chopped(1) : line;
-        if (l.startsWith(name + '='))
-            return l.mid(name.size() + 1);
-    }
-    return {};
-}
-
 void writeCardFile(const QString& path, bool withCard) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -59,22 +30,22 @@ TEST(ContactlessThroughServerTest, WriteThenReadAKeyCardAndNoCard) {
     site.Start({QStringLiteral("/MAXIMIZE")});
     ASSERT_TRUE(site.WaitForDebugLine(QStringLiteral("After Listening")));
 
-    TStation st(site.Port());
+    TLoopbackStation st(site.Port());
     const QByteArray link = st.Request("strAction=COMLINK\r\nintComPort=1\r\nintBaudRate=0\r\nbUSB=0\r\nintInterfaceType=3");
-    ASSERT_EQ(field(link, "strResult"), "Success") << link.constData();
+    ASSERT_EQ(ReplyField(link, "strResult"), "Success") << link.constData();
 
     QByteArray hex = RFIDScramble(QByteArray::fromHex("1102030405060708090A0B0C0D0E0F1011"), keys).toHex().toUpper();
     std::reverse(hex.begin(), hex.end());
     const QByteArray written = st.Request("strAction=DEVICETRANSACTION\r\nintInterfaceType=3\r\nbytCommand=4\r\nintDelay=10\r\n"
                                           "strVariableInfo=01^0102030405AA\r\nstrData=300" + hex);
-    EXPECT_EQ(field(written, "strResult"), "Success") << written.constData();
+    EXPECT_EQ(ReplyField(written, "strResult"), "Success") << written.constData();
     const QByteArray read = st.Request("strAction=DEVICETRANSACTION\r\nintInterfaceType=3\r\nbytCommand=3\r\nintDelay=10");
-    EXPECT_EQ(field(read, "strResult"), "Success") << read.constData();
-    EXPECT_EQ(field(read, "strVariableInfo"), "01^0102030405AA");
+    EXPECT_EQ(ReplyField(read, "strResult"), "Success") << read.constData();
+    EXPECT_EQ(ReplyField(read, "strVariableInfo"), "01^0102030405AA");
 
     writeCardFile(cards, false);
     const QByteArray none = st.Request("strAction=DEVICETRANSACTION\r\nintInterfaceType=3\r\nbytCommand=3\r\nintDelay=10");
-    EXPECT_EQ(field(none, "strRecv"), QByteArray("\x02" "3A00100100000036002\x03")) << none.constData();
+    EXPECT_EQ(ReplyField(none, "strRecv"), QByteArray("\x02" "3A00100100000036002\x03")) << none.constData();
 }
 
 } // namespace

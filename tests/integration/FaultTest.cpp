@@ -92,30 +92,6 @@ TEST(FaultTest, FloodsRandomBytesAndIdleConnectionsLeaveTheServerAnswering) {
 
 namespace {
 
-class TSimpleStation {
-public:
-    explicit TSimpleStation(quint16 port) {
-        m_s.connectToHost(QStringLiteral("127.0.0.1"), port);
-        if (m_s.waitForConnected(5000) && m_s.waitForReadyRead(5000))
-            m_s.readAll();
-    }
-    QByteArray Request(const QByteArray& body, int timeoutMs = 15000) {
-        m_s.write("\x02" + body + "\x03");
-        QByteArray reply;
-        while (!reply.endsWith('\x03') && m_s.waitForReadyRead(timeoutMs))
-            reply += m_s.readAll();
-        return reply;
-    }
-    void Send(const QByteArray& body) {
-        m_s.write("\x02" + body + "\x03");
-        m_s.waitForBytesWritten(2000);
-    }
-    void Abort() { m_s.abort(); }
-
-private:
-    QTcpSocket m_s;
-};
-
 TEST(FaultTest, StationGoneDuringATransactionReleasesThePort) {
     TProgramFixture site;
     ASSERT_TRUE(site.Ok()) << site.Error().toStdString();
@@ -129,7 +105,7 @@ TEST(FaultTest, StationGoneDuringATransactionReleasesThePort) {
     ASSERT_TRUE(site.WaitForDebugLine(QStringLiteral("After Listening")));
     const QByteArray comLink = "strAction=COMLINK\r\nintComPort=7\r\nintBaudRate=115200\r\nbUSB=0";
     {
-        TSimpleStation a(site.Port());
+        TLoopbackStation a(site.Port());
         ASSERT_TRUE(a.Request(comLink).contains("strResult=Success"));
         // Command 0x64 only waits for the encoder; the station leaves during that wait.
         a.Send("strAction=DEVICETRANSACTION\r\nbytCommand=100\r\nintResponse=-1\r\nintDelay=20");
@@ -137,7 +113,7 @@ TEST(FaultTest, StationGoneDuringATransactionReleasesThePort) {
         a.Abort();
     }
     QThread::msleep(1500);
-    TSimpleStation b(site.Port());
+    TLoopbackStation b(site.Port());
     const QByteArray reply = b.Request(comLink);
     EXPECT_TRUE(reply.contains("strResult=Success")) << reply.constData();
     sim.kill();
@@ -149,9 +125,9 @@ TEST(FaultTest, KilledServerContinuesAfterTheHighestNumberHandedOut) {
     ASSERT_TRUE(site.Ok()) << site.Error().toStdString();
     QProcess& server = site.Start({QStringLiteral("/MAXIMIZE")});
     ASSERT_TRUE(site.WaitForDebugLine(QStringLiteral("After Listening")));
-    std::vector<std::unique_ptr<TSimpleStation>> stations;
+    std::vector<std::unique_ptr<TLoopbackStation>> stations;
     for (int i = 0; i < 8; ++i)
-        stations.push_back(std::make_unique<TSimpleStation>(site.Port()));
+        stations.push_back(std::make_unique<TLoopbackStation>(site.Port()));
     long long highest = 0;
     for (int round = 0; round < 20; ++round)
         for (auto& s : stations) {
@@ -169,7 +145,7 @@ TEST(FaultTest, KilledServerContinuesAfterTheHighestNumberHandedOut) {
     // The killed copy's listening line is in the log too; wait for the new one to answer.
     QByteArray r;
     for (int i = 0; i < 50 && !r.contains("strRecv="); ++i) {
-        TSimpleStation s(site.Port());
+        TLoopbackStation s(site.Port());
         r = s.Request("strAction=NEXTSERIALNUM", 2000);
         if (!r.contains("strRecv="))
             QThread::msleep(200);

@@ -12,29 +12,6 @@ using namespace print_test;
 
 namespace {
 
-QByteArray requestOnce(quint16 port, const QByteArray& body, int timeoutMs) {
-    QTcpSocket s;
-    s.connectToHost(QStringLiteral("127.0.0.1"), port);
-    if (!s.waitForConnected(5000))
-        return {};
-    s.waitForReadyRead(5000); // the greeting
-    s.readAll();
-    s.write("\x02" + body + "\x03");
-    QByteArray reply;
-    while (!reply.endsWith('\x03') && s.waitForReadyRead(timeoutMs))
-        reply += s.readAll();
-    return reply;
-}
-
-QByteArray field(const QByteArray& reply, const QByteArray& name) {
-    for (const QByteArray& line : reply.split('\n')) {
-        const QByteArray l = line.trimmed();
-        if (l.startsWith(name + '='))
-            return l.mid(name.size() + 1);
-    }
-    return {};
-}
-
 TEST(PrintThroughServerTest, PrinterEncoderStationPrintsAndEncodesACard) {
     if (qEnvironmentVariableIsEmpty("VRQ_CUPS_SERVER"))
         GTEST_SKIP() << "no private cupsd (scripts/cups-server.sh start)";
@@ -57,24 +34,23 @@ TEST(PrintThroughServerTest, PrinterEncoderStationPrintsAndEncodesACard) {
                                   .join(char(0x7F));
     const QByteArray keyString = Track1Record("B123") + Record('4', "\"ROOM 101\"\"SMITH\"");
     const QByteArray reply =
-        requestOnce(site.Port(),
+        TLoopbackStation(site.Port()).Request(
                     "strAction=DEVICETRANSACTION\r\nbytCommand=36\r\nintDelay=20\r\nintInterfaceType=2\r\n"
                     "strDeviceName=" + queue.toLatin1() + "\r\nstrPrintLayout=" + layout + "\r\nstrData=" + keyString,
                     60000);
-    EXPECT_EQ(field(reply, "strResult"), "Success") << reply.constData();
-    EXPECT_EQ(field(reply, "strRecv"), "39001001000");
+    EXPECT_EQ(ReplyField(reply, "strResult"), "Success") << reply.constData();
+    EXPECT_EQ(ReplyField(reply, "strRecv"), "39001001000");
     const auto jobs = capture.WaitForJobs(2, 60000);
     ASSERT_EQ(jobs.size(), 2u);
     EXPECT_EQ(jobs[0], QByteArray("\x1B\x00\x02M1%B123?", 11) + QByteArray(1, '\0'));
     EXPECT_TRUE(jobs[1].startsWith("%PDF")) << "the page follows the magnetic job";
 
-    const QByteArray missing = requestOnce(
-        site.Port(),
+    const QByteArray missing = TLoopbackStation(site.Port()).Request(
         "strAction=DEVICETRANSACTION\r\nbytCommand=36\r\nintDelay=20\r\nintInterfaceType=2\r\n"
         "strDeviceName=NoSuchPrinter\r\nstrPrintLayout=" + layout + "\r\nstrData=" + keyString,
         60000);
-    EXPECT_EQ(field(missing, "strResult"), "Failure");
-    EXPECT_TRUE(field(missing, "strErrorData").contains("; PRINTER NOT FOUND")) << missing.constData();
+    EXPECT_EQ(ReplyField(missing, "strResult"), "Failure");
+    EXPECT_TRUE(ReplyField(missing, "strErrorData").contains("; PRINTER NOT FOUND")) << missing.constData();
     RunTool(QStringLiteral("lpadmin"), {QStringLiteral("-x"), queue}, nullptr);
 }
 

@@ -105,3 +105,36 @@ QByteArray ReadGreeting(quint16 port, int timeoutMs) {
     }
     return got;
 }
+
+TLoopbackStation::TLoopbackStation(quint16 port) : m_s(std::make_unique<QTcpSocket>()) {
+    m_s->connectToHost(QStringLiteral("127.0.0.1"), port);
+    if (m_s->waitForConnected(5000) && m_s->waitForReadyRead(5000))
+        m_s->readAll(); // the greeting
+}
+
+QByteArray TLoopbackStation::Request(const QByteArray& body, int timeoutMs) {
+    Send(body);
+    QByteArray reply;
+    while (!reply.endsWith('\x03') && m_s->waitForReadyRead(timeoutMs))
+        reply += m_s->readAll();
+    return reply;
+}
+
+void TLoopbackStation::Send(const QByteArray& body) {
+    m_s->write("\x02" + body + "\x03");
+    m_s->waitForBytesWritten(2000);
+}
+
+void TLoopbackStation::Abort() { m_s->abort(); }
+
+QByteArray ReplyField(const QByteArray& reply, const QByteArray& name) {
+    const qsizetype stx = reply.indexOf('\x02');
+    const qsizetype etx = reply.lastIndexOf('\x03');
+    const QByteArray body = stx >= 0 && etx > stx ? reply.mid(stx + 1, etx - stx - 1) : reply;
+    for (const QByteArray& line : body.split('\n')) {
+        const QByteArray l = line.endsWith('\r') ? line.chopped(1) : line;
+        if (l.startsWith(name + '='))
+            return l.mid(name.size() + 1);
+    }
+    return {};
+}

@@ -6,6 +6,10 @@
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+#include <memory>
+#include <vector>
+
+class QTcpSocket;
 
 class TProgramFixture {
 public:
@@ -39,3 +43,19 @@ private:
 
 // Reads the greeting of a station connecting to the port.
 QByteArray ReadGreeting(quint16 port, int timeoutMs = 5000);
+
+// A station on loopback: connects, takes the greeting, sends framed requests.
+class TLoopbackStation {
+public:
+    explicit TLoopbackStation(quint16 port);
+    // Sends STX + body + ETX and waits for a reply up to its last ETX; empty without one.
+    QByteArray Request(const QByteArray& body, int timeoutMs = 15000);
+    void Send(const QByteArray& body);
+    void Abort();
+
+private:
+    std::unique_ptr<QTcpSocket> m_s;
+};
+
+// A field of a framed reply (name=value lines inside STX .. ETX).
+QByteArray ReplyField(const QByteArray& reply, const QByteArray& name);
