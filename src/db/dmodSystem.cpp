@@ -1,6 +1,7 @@
 #include "dmodSystem.h"
 
 #include <QElapsedTimer>
+#include <optional>
 #include <QThread>
 
 namespace {
@@ -26,42 +27,65 @@ template <class Fn> auto retryOnConflict(Fn&& fn) {
 
 int64_t TdmSystem::NextSerialNumber(TFbConnection& db) {
     const TConnectionGuard open(db);
-    return retryOnConflict([&]() -> int64_t {
-        TFbTransaction t(db);
-        const TRowSet r = t.Query(QStringLiteral(
-            "UPDATE SerialNum SET lngSerialNum = CASE WHEN lngSerialNum > lngMax THEN 2 "
-            "ELSE lngSerialNum + 1 END WHERE idxID = 1 RETURNING lngSerialNum"));
-        t.Commit();
-        if (r.IsEmpty() || r.Value(0, QStringLiteral("LNGSERIALNUM")).isNull())
-            return 0;
-        return r.Int(0, QStringLiteral("LNGSERIALNUM")) - 1;
-    });
+    for (int attempt = 1;; ++attempt) {
+        const std::optional<int64_t> n = retryOnConflict([&]() -> std::optional<int64_t> {
+            TFbTransaction t(db);
+            const TRowSet r = t.Query(QStringLiteral(
+                "UPDATE SerialNum SET lngSerialNum = CASE WHEN lngSerialNum > lngMax THEN 2 "
+                "ELSE lngSerialNum + 1 END WHERE idxID = 1 RETURNING lngSerialNum"));
+            if (!r.IsEmpty() && !r.Value(0, QStringLiteral("LNGSERIALNUM")).isNull()) {
+                t.Commit();
+                return r.Int(0, QStringLiteral("LNGSERIALNUM")) - 1;
+            }
+            // Under concurrent writers the update can meet no row version of its own; only a
+            // table without the row means "none".
+            if (t.Query(QStringLiteral("SELECT 1 FROM SerialNum WHERE idxID = 1")).IsEmpty())
+                return int64_t(0);
+            return std::nullopt;
+        });
+        if (n)
+            return *n;
+        if (attempt >= kConflictTries)
+            throw EUlmex(QStringLiteral("SerialNum could not be updated"));
+        QThread::msleep(1);
+    }
 }
 
 int TdmSystem::UpdateNextKeyValue_int(TFbConnection& db, const QString& tableName) {
     const QString name = tableName.toUpper();
     const TConnectionGuard open(db);
-    return retryOnConflict([&]() -> int {
-        TFbTransaction t(db);
-        const TRowSet r = t.Query(
-            QStringLiteral("UPDATE NextIDClient SET idxNextID = COALESCE(idxNextID, 0) + 1 "
-                           "WHERE UPPER(strTableName) = :N AND (COALESCE(lngMaxID, 0) <= 0 OR "
-                           "COALESCE(idxNextID, 0) + 1 <= lngMaxID + 1) RETURNING idxNextID"),
-            {{QStringLiteral("N"), name}});
-        if (!r.IsEmpty() && !r.Value(0, QStringLiteral("IDXNEXTID")).isNull()) {
+    for (int attempt = 1;; ++attempt) {
+        const std::optional<int> n = retryOnConflict([&]() -> std::optional<int> {
+            TFbTransaction t(db);
+            const TRowSet r = t.Query(
+                QStringLiteral("UPDATE NextIDClient SET idxNextID = COALESCE(idxNextID, 0) + 1 "
+                               "WHERE UPPER(strTableName) = :N AND (COALESCE(lngMaxID, 0) <= 0 OR "
+                               "COALESCE(idxNextID, 0) + 1 <= lngMaxID + 1) RETURNING idxNextID"),
+                {{QStringLiteral("N"), name}});
+            if (!r.IsEmpty() && !r.Value(0, QStringLiteral("IDXNEXTID")).isNull()) {
+                t.Commit();
+                return int(r.Int(0, QStringLiteral("IDXNEXTID")));
+            }
+            const TRowSet row = t.Query(
+                QStringLiteral("SELECT idxNextID, lngMaxID FROM NextIDClient WHERE UPPER(strTableName) = :N"),
+                {{QStringLiteral("N"), name}});
+            if (!row.IsEmpty()) {
+                const int64_t max = row.Int(0, QStringLiteral("LNGMAXID"));
+                if (max > 0 && row.Int(0, QStringLiteral("IDXNEXTID")) + 1 > max + 1)
+                    return 0; // at its limit: refuse rather than hand out 1 again
+                return std::nullopt; // a concurrent writer got in between; try again
+            }
+            t.Exec(QStringLiteral("INSERT INTO NextIDClient (strTableName, idxNextID, lngMaxID) VALUES (:N, 1, 0)"),
+                   {{QStringLiteral("N"), name}});
             t.Commit();
-            return int(r.Int(0, QStringLiteral("IDXNEXTID")));
-        }
-        const bool exists = !t.Query(QStringLiteral("SELECT 1 FROM NextIDClient WHERE UPPER(strTableName) = :N"),
-                                     {{QStringLiteral("N"), name}})
-                                 .IsEmpty();
-        if (exists) // at its limit: refuse rather than hand out 1 again
-            return 0;
-        t.Exec(QStringLiteral("INSERT INTO NextIDClient (strTableName, idxNextID, lngMaxID) VALUES (:N, 1, 0)"),
-               {{QStringLiteral("N"), name}});
-        t.Commit();
-        return 1;
-    });
+            return 1;
+        });
+        if (n)
+            return *n;
+        if (attempt >= kConflictTries)
+            throw EUlmex(QStringLiteral("NextIDClient could not be updated"));
+        QThread::msleep(1);
+    }
 }
 
 QString TdmSystem::LockOrDeviceName(int number) {
