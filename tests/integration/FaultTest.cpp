@@ -95,12 +95,8 @@ namespace {
 TEST(FaultTest, StationGoneDuringATransactionReleasesThePort) {
     TProgramFixture site;
     ASSERT_TRUE(site.Ok()) << site.Error().toStdString();
-    QProcess sim;
-    sim.start(site.BinDir() + QStringLiteral("/vrq_encoder_sim"));
-    ASSERT_TRUE(sim.waitForReadyRead(10000));
-    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
-    TIniFile(site.WorkPath() + QStringLiteral("/halvex.ini"))
-        .WriteString(QStringLiteral("ComPorts"), QStringLiteral("COM7"), device);
+    const QString device = site.StartEncoderSim(7);
+    ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/"))) << device.toStdString();
     site.Start({QStringLiteral("/MAXIMIZE")});
     ASSERT_TRUE(site.WaitForDebugLine(QStringLiteral("After Listening")));
     const QByteArray comLink = "strAction=COMLINK\r\nintComPort=7\r\nintBaudRate=115200\r\nbUSB=0";
@@ -116,8 +112,6 @@ TEST(FaultTest, StationGoneDuringATransactionReleasesThePort) {
     TLoopbackStation b(site.Port());
     const QByteArray reply = b.Request(comLink);
     EXPECT_TRUE(reply.contains("strResult=Success")) << reply.constData();
-    sim.kill();
-    sim.waitForFinished(5000);
 }
 
 TEST(FaultTest, KilledServerContinuesAfterTheHighestNumberHandedOut) {

@@ -78,6 +78,17 @@ QString TProgramFixture::IniValue(const QString& section, const QString& key) co
     return TIniFile(m_work.filePath(QStringLiteral("halvex.ini"))).ReadString(section, key, QStringLiteral("<missing>"));
 }
 
+QString TProgramFixture::StartEncoderSim(int comPort) {
+    m_sim = std::make_unique<QProcess>();
+    m_sim->start(BinDir() + QStringLiteral("/vrq_encoder_sim"));
+    if (!m_sim->waitForReadyRead(10000))
+        return {};
+    const QString device = QString::fromLocal8Bit(m_sim->readLine()).trimmed();
+    TIniFile(m_work.filePath(QStringLiteral("halvex.ini")))
+        .WriteString(QStringLiteral("ComPorts"), QStringLiteral("COM%1").arg(comPort), device);
+    return device;
+}
+
 void TProgramFixture::StopAll() {
     for (auto& p : m_processes) {
         if (p->state() == QProcess::NotRunning)
@@ -87,6 +98,10 @@ void TProgramFixture::StopAll() {
             p->kill();
             p->waitForFinished(5000);
         }
+    }
+    if (m_sim) {
+        m_sim->kill();
+        m_sim->waitForFinished(5000);
     }
 }
 

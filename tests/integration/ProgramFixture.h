@@ -30,6 +30,9 @@ public:
     bool WaitForDebugLine(const QString& text, int timeoutMs = 30000) const;
     QString DebugText() const;
     QString IniValue(const QString& section, const QString& key) const;
+    // Starts vrq_encoder_sim on a pseudo-terminal and maps COM port n to it in halvex.ini;
+    // returns the device path, empty when the simulator did not start. Stopped with the rest.
+    QString StartEncoderSim(int comPort);
     // Stops every started process (SIGTERM, then kill).
     void StopAll();
 
@@ -39,6 +42,7 @@ private:
     bool m_ok = false;
     QString m_error;
     std::vector<std::unique_ptr<QProcess>> m_processes;
+    std::unique_ptr<QProcess> m_sim;
 };
 
 // Reads the greeting of a station connecting to the port.

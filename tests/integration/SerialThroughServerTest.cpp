@@ -12,13 +12,8 @@ namespace {
 TEST(SerialThroughServerTest, ComLinkAndTransactionsReachTheEncoder) {
     TProgramFixture site;
     ASSERT_TRUE(site.Ok()) << site.Error().toStdString();
-    QProcess sim;
-    sim.start(site.BinDir() + QStringLiteral("/vrq_encoder_sim"));
-    ASSERT_TRUE(sim.waitForReadyRead(10000));
-    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    const QString device = site.StartEncoderSim(5);
     ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/"))) << device.toStdString();
-    TIniFile(site.WorkPath() + QStringLiteral("/halvex.ini"))
-        .WriteString(QStringLiteral("ComPorts"), QStringLiteral("COM5"), device);
     site.Start({QStringLiteral("/MAXIMIZE"), QStringLiteral("/COMLOG")});
     ASSERT_TRUE(site.WaitForDebugLine(QStringLiteral("After Listening")));
 
@@ -40,8 +35,6 @@ TEST(SerialThroughServerTest, ComLinkAndTransactionsReachTheEncoder) {
     EXPECT_EQ(ReplyField(bad, "strResult"), "Failure");
     EXPECT_EQ(ReplyField(bad, "strErrorCode"), "184");
     EXPECT_TRUE(QFile::exists(site.WorkPath() + QStringLiteral("/PellCom.Log")));
-    sim.kill();
-    sim.waitForFinished(5000);
 }
 
 } // namespace

@@ -20,12 +20,8 @@ QByteArray runStation(const TProgramFixture& site, const QStringList& args, int*
 TEST(StationToolTest, StatusOfARegisteredStationAndAnUnknownOne) {
     TProgramFixture site;
     ASSERT_TRUE(site.Ok()) << site.Error().toStdString();
-    QProcess sim;
-    sim.start(site.BinDir() + QStringLiteral("/vrq_encoder_sim"));
-    ASSERT_TRUE(sim.waitForReadyRead(10000));
-    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
-    TIniFile(site.WorkPath() + QStringLiteral("/halvex.ini"))
-        .WriteString(QStringLiteral("ComPorts"), QStringLiteral("COM5"), device);
+    const QString device = site.StartEncoderSim(5);
+    ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/"))) << device.toStdString();
     site.Start({QStringLiteral("/MAXIMIZE")});
     ASSERT_TRUE(site.WaitForDebugLine(QStringLiteral("After Listening")));
     {
@@ -44,8 +40,6 @@ TEST(StationToolTest, StatusOfARegisteredStationAndAnUnknownOne) {
     const QByteArray unknown = runStation(site, {QStringLiteral("--station"), QStringLiteral("NOPE"), QStringLiteral("link")}, &rc);
     EXPECT_EQ(rc, 1);
     EXPECT_TRUE(unknown.contains("strErrorCode=161")) << unknown.constData();
-    sim.kill();
-    sim.waitForFinished(5000);
 }
 
 } // namespace
