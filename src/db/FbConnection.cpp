@@ -6,14 +6,39 @@
 #include <QRegularExpression>
 #include <cmath>
 #include <cstring>
+#include <dlfcn.h>
 #include <firebird/Interface.h>
 
 using namespace Firebird;
 
+const char* const kAlternativeClientLibrary = "libUlmexDB_Client.so";
+
 namespace {
 
+using MasterEntry = IMaster* (*)();
 
-IMaster* master() { return fb_get_master_interface(); }
+struct TClientLibrary {
+    QString name;
+    MasterEntry entry;
+};
+
+// The site may provide its own client library; the first look decides for the whole run.
+const TClientLibrary& clientLibrary() {
+    static const TClientLibrary chosen = [] {
+        if (void* h = dlopen(kAlternativeClientLibrary, RTLD_NOW | RTLD_LOCAL)) {
+            if (auto entry = reinterpret_cast<MasterEntry>(dlsym(h, "fb_get_master_interface")))
+                return TClientLibrary{QString::fromLatin1(kAlternativeClientLibrary), entry};
+            dlclose(h);
+        }
+        return TClientLibrary{QStringLiteral("libfbclient.so"), &fb_get_master_interface};
+    }();
+    return chosen;
+}
+
+IMaster* master() {
+    static IMaster* const m = clientLibrary().entry();
+    return m;
+}
 
 // One status object per call; released with the scope.
 class Status {
@@ -126,8 +151,8 @@ void buildInput(const QStringList& names, const TParams& params, InputMessage& m
         if (!v.isValid() || v.isNull()) {
             b->setType(&st, unsigned(i), SQL_VARYING + 1);
             b->setLength(&st, unsigned(i), 1);
-        } else if (type == QMetaType::Int || type == QMetaType::LongLong || type == QMetaType::Bool ||
-                   type == QMetaType::UInt || type == QMetaType::Short) {
+        } else if (type == QMetaType::Int || type == QMetaType::LongLong ||
+                   type == QMetaType::Bool || type == QMetaType::UInt || type == QMetaType::Short) {
             b->setType(&st, unsigned(i), SQL_INT64 + 1);
             b->setLength(&st, unsigned(i), 8);
             b->setScale(&st, unsigned(i), 0);
@@ -138,7 +163,8 @@ void buildInput(const QStringList& names, const TParams& params, InputMessage& m
             b->setType(&st, unsigned(i), SQL_TIMESTAMP + 1);
             b->setLength(&st, unsigned(i), sizeof(ISC_TIMESTAMP));
         } else {
-            const QByteArray bytes = type == QMetaType::QByteArray ? v.toByteArray() : v.toString().toLatin1();
+            const QByteArray bytes =
+                type == QMetaType::QByteArray ? v.toByteArray() : v.toString().toLatin1();
             b->setType(&st, unsigned(i), SQL_VARYING + 1);
             b->setLength(&st, unsigned(i), unsigned(std::max<qsizetype>(1, bytes.size())));
             b->setCharSet(&st, unsigned(i), 0);
@@ -159,7 +185,8 @@ void buildInput(const QStringList& names, const TParams& params, InputMessage& m
         *reinterpret_cast<short*>(buf + nullOff) = 0;
         switch (msg.meta->getType(&st, unsigned(i)) & ~1u) {
         case SQL_INT64: {
-            const int64_t n = v.typeId() == QMetaType::Bool ? (v.toBool() ? -1 : 0) : v.toLongLong();
+            const int64_t n =
+                v.typeId() == QMetaType::Bool ? (v.toBool() ? -1 : 0) : v.toLongLong();
             std::memcpy(buf + off, &n, 8);
             break;
         }
@@ -169,12 +196,14 @@ void buildInput(const QStringList& names, const TParams& params, InputMessage& m
             break;
         }
         case SQL_TIMESTAMP: {
-            const ISC_TIMESTAMP ts = toTimestamp(v.typeId() == QMetaType::QDate ? v.toDate().startOfDay() : v.toDateTime());
+            const ISC_TIMESTAMP ts = toTimestamp(
+                v.typeId() == QMetaType::QDate ? v.toDate().startOfDay() : v.toDateTime());
             std::memcpy(buf + off, &ts, sizeof ts);
             break;
         }
         default: {
-            const QByteArray bytes = v.typeId() == QMetaType::QByteArray ? v.toByteArray() : v.toString().toLatin1();
+            const QByteArray bytes =
+                v.typeId() == QMetaType::QByteArray ? v.toByteArray() : v.toString().toLatin1();
             const uint16_t len = uint16_t(bytes.size());
             std::memcpy(buf + off, &len, 2);
             std::memcpy(buf + off + 2, bytes.constData(), len);
@@ -255,7 +284,33 @@ QVariant readColumn(IMessageMetadata* meta, unsigned i, const unsigned char* buf
     }
 }
 
-TRowSet run(IAttachment* att, ITransaction* tra, const QString& sql, const TParams& params, int* affected) {
+TFieldKind fieldKind(IMessageMetadata* meta, unsigned i) {
+    Status st;
+    switch (meta->getType(&st, i) & ~1u) {
+    case SQL_TEXT:
+    case SQL_VARYING:
+        return TFieldKind::Text;
+    case SQL_SHORT:
+    case SQL_LONG:
+    case SQL_INT64:
+        return meta->getScale(&st, i) < 0 ? TFieldKind::Float : TFieldKind::Integer;
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT:
+        return TFieldKind::Float;
+    case SQL_TIMESTAMP:
+        return TFieldKind::TimeStamp;
+    case SQL_TYPE_DATE:
+        return TFieldKind::Date;
+    case SQL_TYPE_TIME:
+        return TFieldKind::Time;
+    default:
+        return TFieldKind::Other;
+    }
+}
+
+TRowSet run(IAttachment* att, ITransaction* tra, const QString& sql, const TParams& params,
+            int* affected) {
     if (!att)
         throw EUlmex(QStringLiteral("Database not connected"));
     QStringList names;
@@ -264,7 +319,8 @@ TRowSet run(IAttachment* att, ITransaction* tra, const QString& sql, const TPara
     Status st;
     IStatement* stmt = nullptr;
     try {
-        stmt = att->prepare(&st, tra, 0, text.constData(), 3, IStatement::PREPARE_PREFETCH_METADATA);
+        stmt =
+            att->prepare(&st, tra, 0, text.constData(), 3, IStatement::PREPARE_PREFETCH_METADATA);
         InputMessage in;
         buildInput(names, params, in);
         IMessageMetadata* outMeta = stmt->getOutputMetadata(&st);
@@ -272,10 +328,14 @@ TRowSet run(IAttachment* att, ITransaction* tra, const QString& sql, const TPara
         const unsigned type = stmt->getType(&st);
         TRowSet result;
         if (cols > 0 && (type == 1 || type == 12)) { // select, select for update
-            IResultSet* rs = stmt->openCursor(&st, tra, in.meta, in.meta ? in.buffer.data() : nullptr, outMeta, 0);
+            IResultSet* rs = stmt->openCursor(&st, tra, in.meta,
+                                              in.meta ? in.buffer.data() : nullptr, outMeta, 0);
             QStringList fields;
-            for (unsigned c = 0; c < cols; ++c)
+            QVector<TFieldKind> kinds;
+            for (unsigned c = 0; c < cols; ++c) {
                 fields << QString::fromLatin1(outMeta->getAlias(&st, c)).trimmed().toUpper();
+                kinds << fieldKind(outMeta, c);
+            }
             std::vector<unsigned char> buf(outMeta->getMessageLength(&st));
             QVector<QVector<QVariant>> rows;
             while (rs->fetchNext(&st, buf.data()) == IStatus::RESULT_OK) {
@@ -286,21 +346,23 @@ TRowSet run(IAttachment* att, ITransaction* tra, const QString& sql, const TPara
                 rows.append(std::move(row));
             }
             rs->close(&st);
-            result = TRowSet(fields, std::move(rows));
+            result = TRowSet(fields, std::move(rows), std::move(kinds));
         } else {
             std::vector<unsigned char> outBuf(cols > 0 ? outMeta->getMessageLength(&st) : 0);
-            stmt->execute(&st, tra, in.meta, in.meta ? in.buffer.data() : nullptr, cols > 0 ? outMeta : nullptr,
-                          cols > 0 ? outBuf.data() : nullptr);
+            stmt->execute(&st, tra, in.meta, in.meta ? in.buffer.data() : nullptr,
+                          cols > 0 ? outMeta : nullptr, cols > 0 ? outBuf.data() : nullptr);
             if (affected)
                 *affected = int(stmt->getAffectedRecords(&st));
             if (cols > 0) { // execute procedure with outputs
                 QStringList fields;
                 QVector<QVariant> row;
+                QVector<TFieldKind> kinds;
                 for (unsigned c = 0; c < cols; ++c) {
                     fields << QString::fromLatin1(outMeta->getAlias(&st, c)).trimmed().toUpper();
                     row.append(readColumn(outMeta, c, outBuf.data()));
+                    kinds << fieldKind(outMeta, c);
                 }
-                result = TRowSet(fields, {row});
+                result = TRowSet(fields, {row}, std::move(kinds));
             }
         }
         outMeta->release();
@@ -322,7 +384,8 @@ QByteArray dpb(bool create, int pageSize) {
     b->insertString(&st, isc_dpb_lc_ctype, "NONE");
     if (create)
         b->insertInt(&st, isc_dpb_page_size, pageSize);
-    const QByteArray out(reinterpret_cast<const char*>(b->getBuffer(&st)), int(b->getBufferLength(&st)));
+    const QByteArray out(reinterpret_cast<const char*>(b->getBuffer(&st)),
+                         int(b->getBufferLength(&st)));
     b->dispose();
     return out;
 }
@@ -333,15 +396,27 @@ bool EFbError::HasCode(intptr_t code) const {
     return std::find(m_codes.begin(), m_codes.end(), code) != m_codes.end();
 }
 
+QString DatabaseClientLibrary_str() {
+    return clientLibrary().name;
+}
+
+bool EFbError::IsConnectionLost() const {
+    return HasCode(isc_network_error) || HasCode(isc_net_read_err) || HasCode(isc_net_write_err) ||
+           HasCode(isc_lost_db_connection) || HasCode(isc_shutdown) || HasCode(isc_att_shutdown) ||
+           HasCode(isc_bad_db_handle);
+}
+
 bool EFbError::IsLockConflict() const {
     return HasCode(isc_deadlock) || HasCode(isc_update_conflict) || HasCode(isc_lock_conflict) ||
            HasCode(isc_lock_timeout);
 }
 
-TRowSet::TRowSet(QStringList fields, QVector<QVector<QVariant>> rows)
-    : m_fields(std::move(fields)), m_rows(std::move(rows)) {}
+TRowSet::TRowSet(QStringList fields, QVector<QVector<QVariant>> rows, QVector<TFieldKind> kinds)
+    : m_fields(std::move(fields)), m_rows(std::move(rows)), m_kinds(std::move(kinds)) {}
 
-int TRowSet::FieldIndex(const QString& name) const { return int(m_fields.indexOf(name.toUpper())); }
+int TRowSet::FieldIndex(const QString& name) const {
+    return int(m_fields.indexOf(name.toUpper()));
+}
 
 QVariant TRowSet::Value(int row, const QString& name) const {
     const int i = FieldIndex(name);
@@ -371,24 +446,60 @@ QString TRowSet::Str(int row, const QString& name, const QString& def) const {
     return (v.isNull() || !v.isValid() || v.toString().isEmpty()) ? def : v.toString();
 }
 
-QDateTime TRowSet::DateTime(int row, const QString& name) const { return Value(row, name).toDateTime(); }
+QDateTime TRowSet::DateTime(int row, const QString& name) const {
+    return Value(row, name).toDateTime();
+}
 
-TFbTransaction::TFbTransaction(TFbConnection& connection) : m_connection(connection) {
+TFbTransaction::TFbTransaction(TFbConnection& connection, TIsolationLevel isolation, bool wait)
+    : m_connection(connection) {
+    if (!connection.Handle() && connection.Lost())
+        connection.Open();
     if (!connection.Handle())
         throw EUlmex(QStringLiteral("Database not connected"));
     Status st;
     try {
-        IXpbBuilder* b = master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::TPB, nullptr, 0);
-        b->insertTag(&st, isc_tpb_read_committed);
-        b->insertTag(&st, isc_tpb_rec_version);
-        b->insertTag(&st, isc_tpb_wait);
-        // Wait for a lock holder, but not for ever: an abandoned holder must not hang a station.
-        b->insertInt(&st, isc_tpb_lock_timeout, 30);
+        IXpbBuilder* b =
+            master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::TPB, nullptr, 0);
+        if (isolation == TIsolationLevel::RepeatableRead) {
+            b->insertTag(&st, isc_tpb_concurrency);
+        } else {
+            b->insertTag(&st, isc_tpb_read_committed);
+            b->insertTag(&st, isc_tpb_rec_version);
+        }
+        if (wait) {
+            b->insertTag(&st, isc_tpb_wait);
+            // Wait for a lock holder, but not for ever: an abandoned holder must not hang a
+            // station.
+            b->insertInt(&st, isc_tpb_lock_timeout, 30);
+        } else {
+            b->insertTag(&st, isc_tpb_nowait);
+        }
         b->insertTag(&st, isc_tpb_write);
-        m_tra = connection.Handle()->startTransaction(&st, b->getBufferLength(&st), b->getBuffer(&st));
+        m_tra =
+            connection.Handle()->startTransaction(&st, b->getBufferLength(&st), b->getBuffer(&st));
         b->dispose();
     } catch (const FbException& e) {
-        rethrow(e);
+        guarded([&] { rethrow(e); });
+    }
+}
+
+// A lost attachment is released with its transaction so that the next one attaches again.
+template <class Fn> auto TFbTransaction::guarded(Fn&& fn) -> decltype(fn()) {
+    try {
+        return fn();
+    } catch (const EFbError& e) {
+        if (e.IsConnectionLost()) {
+            Forget();
+            m_connection.Abandon();
+        }
+        throw;
+    }
+}
+
+void TFbTransaction::Forget() {
+    if (m_tra) {
+        m_tra->release();
+        m_tra = nullptr;
     }
 }
 
@@ -407,7 +518,7 @@ void TFbTransaction::Commit() {
         m_tra->commit(&st);
         m_tra = nullptr;
     } catch (const FbException& e) {
-        rethrow(e);
+        guarded([&] { rethrow(e); });
     }
 }
 
@@ -426,12 +537,12 @@ void TFbTransaction::Rollback() {
 }
 
 TRowSet TFbTransaction::Query(const QString& sql, const TParams& params) {
-    return run(m_connection.Handle(), m_tra, sql, params, nullptr);
+    return guarded([&] { return run(m_connection.Handle(), m_tra, sql, params, nullptr); });
 }
 
 int TFbTransaction::Exec(const QString& sql, const TParams& params) {
     int n = 0;
-    run(m_connection.Handle(), m_tra, sql, params, &n);
+    guarded([&] { run(m_connection.Handle(), m_tra, sql, params, &n); });
     return n;
 }
 
@@ -461,9 +572,11 @@ void TFbConnection::Open() {
     IProvider* prov = master()->getDispatcher();
     try {
         const QByteArray params = dpb(false, 0);
-        m_att = prov->attachDatabase(&st, m_database.toLocal8Bit().constData(), unsigned(params.size()),
-                                     reinterpret_cast<const unsigned char*>(params.constData()));
+        m_att =
+            prov->attachDatabase(&st, m_database.toLocal8Bit().constData(), unsigned(params.size()),
+                                 reinterpret_cast<const unsigned char*>(params.constData()));
         prov->release();
+        m_lost = false;
     } catch (const FbException& e) {
         prov->release();
         rethrow(e, m_database);
@@ -477,8 +590,9 @@ void TFbConnection::Create(int pageSize) {
     IProvider* prov = master()->getDispatcher();
     try {
         const QByteArray params = dpb(true, pageSize);
-        m_att = prov->createDatabase(&st, m_database.toLocal8Bit().constData(), unsigned(params.size()),
-                                     reinterpret_cast<const unsigned char*>(params.constData()));
+        m_att =
+            prov->createDatabase(&st, m_database.toLocal8Bit().constData(), unsigned(params.size()),
+                                 reinterpret_cast<const unsigned char*>(params.constData()));
         prov->release();
     } catch (const FbException& e) {
         prov->release();
@@ -486,7 +600,19 @@ void TFbConnection::Create(int pageSize) {
     }
 }
 
+void TFbConnection::Abandon() {
+    if (m_explicit)
+        m_explicit->Forget();
+    if (m_att) {
+        m_att->release();
+        m_att = nullptr;
+    }
+    m_lost = true;
+}
+
 void TFbConnection::Close() {
+    m_lost = false;
+    m_explicit.reset();
     if (!m_att)
         return;
     Status st;
@@ -500,7 +626,33 @@ void TFbConnection::Close() {
     }
 }
 
+void TFbConnection::StartExplicit(TIsolationLevel isolation) {
+    if (InTransaction())
+        throw EUlmex(QStringLiteral("Connection already in transaction"));
+    m_explicit = std::make_unique<TFbTransaction>(*this, isolation);
+}
+
+bool TFbConnection::InTransaction() const {
+    return m_explicit && m_explicit->Active();
+}
+
+void TFbConnection::CommitExplicit() {
+    if (!m_explicit)
+        return;
+    m_explicit->Commit();
+    m_explicit.reset();
+}
+
+void TFbConnection::RollbackExplicit() {
+    if (!m_explicit)
+        return;
+    std::unique_ptr<TFbTransaction> t = std::move(m_explicit);
+    t->Rollback();
+}
+
 TRowSet TFbConnection::Query(const QString& sql, const TParams& params) {
+    if (TFbTransaction* e = Explicit())
+        return e->Query(sql, params);
     TFbTransaction t(*this);
     TRowSet r = t.Query(sql, params);
     t.Commit();
@@ -508,6 +660,8 @@ TRowSet TFbConnection::Query(const QString& sql, const TParams& params) {
 }
 
 int TFbConnection::Exec(const QString& sql, const TParams& params) {
+    if (TFbTransaction* e = Explicit())
+        return e->Exec(sql, params);
     TFbTransaction t(*this);
     const int n = t.Exec(sql, params);
     t.Commit();
@@ -521,9 +675,10 @@ bool TFbConnection::TableExists(const QString& table) {
 }
 
 bool TFbConnection::ColumnExists(const QString& table, const QString& column) {
-    return !Query(QStringLiteral("select 1 from rdb$relation_fields where rdb$relation_name = :T and "
-                                 "rdb$field_name = :C"),
-                  {{QStringLiteral("T"), table.toUpper()}, {QStringLiteral("C"), column.toUpper()}})
+    return !Query(
+                QStringLiteral("select 1 from rdb$relation_fields where rdb$relation_name = :T and "
+                               "rdb$field_name = :C"),
+                {{QStringLiteral("T"), table.toUpper()}, {QStringLiteral("C"), column.toUpper()}})
                 .IsEmpty();
 }
 
@@ -540,12 +695,14 @@ void FirebirdEnvironment_Prepare(const QString& programDir) {
         if (root.isEmpty()) {
             // An installed program without the build's root folder makes its own.
             const QString home = QStringLiteral("/usr/lib/x86_64-linux-gnu/firebird/3.0");
-            root = QDir::tempPath() + QStringLiteral("/vrq-firebird-root-") + qEnvironmentVariable("USER");
+            root = QDir::tempPath() + QStringLiteral("/vrq-firebird-root-") +
+                   qEnvironmentVariable("USER");
             QDir().mkpath(root);
             QFile conf(root + QStringLiteral("/firebird.conf"));
             if (conf.open(QIODevice::WriteOnly | QIODevice::Truncate))
                 conf.write("ServerMode = SuperClassic\nProviders = Remote,Engine12,Loopback\n");
-            for (const char* item : {"plugins", "intl", "lib", "UDF", "firebird.msg", "plugins.conf"})
+            for (const char* item :
+                 {"plugins", "intl", "lib", "UDF", "firebird.msg", "plugins.conf"})
                 QFile::link(home + u'/' + QLatin1String(item), root + u'/' + QLatin1String(item));
         }
         qputenv("FIREBIRD", root.toLocal8Bit());
@@ -553,7 +710,8 @@ void FirebirdEnvironment_Prepare(const QString& programDir) {
     if (qEnvironmentVariableIsEmpty("FIREBIRD_LOCK")) {
         const QFileInfo lockDir(QStringLiteral("/tmp/firebird"));
         if (lockDir.exists() && !lockDir.isWritable()) {
-            const QString own = QDir::tempPath() + QStringLiteral("/firebird-") + qEnvironmentVariable("USER");
+            const QString own =
+                QDir::tempPath() + QStringLiteral("/firebird-") + qEnvironmentVariable("USER");
             QDir().mkpath(own);
             qputenv("FIREBIRD_LOCK", own.toLocal8Bit());
         }

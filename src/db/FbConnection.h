@@ -27,11 +27,24 @@ public:
     EFbError(QString message, std::vector<intptr_t> codes)
         : EUlmex(std::move(message)), m_codes(std::move(codes)) {}
     bool IsLockConflict() const;
+    // The attachment is gone (server stopped, network lost, database shut down).
+    bool IsConnectionLost() const;
     bool HasCode(intptr_t code) const;
     const std::vector<intptr_t>& Codes() const { return m_codes; }
 
 private:
     std::vector<intptr_t> m_codes;
+};
+
+// The kind of a result column, as the date conversions and NULL defaults need it.
+enum class TFieldKind { Text, Integer, Float, Date, Time, TimeStamp, Other };
+
+enum class TIsolationLevel { ReadCommitted, RepeatableRead };
+
+// A transaction number and isolation level; commit and rollback are given the same one back.
+struct TTransactionDesc {
+    int TransactionID = 0;
+    TIsolationLevel IsolationLevel = TIsolationLevel::ReadCommitted;
 };
 
 // Named parameter values; a null QVariant writes NULL.
@@ -41,7 +54,7 @@ using TParams = QList<QPair<QString, QVariant>>;
 class TRowSet {
 public:
     TRowSet() = default;
-    TRowSet(QStringList fields, QVector<QVector<QVariant>> rows);
+    TRowSet(QStringList fields, QVector<QVector<QVariant>> rows, QVector<TFieldKind> kinds = {});
 
     int RowCount() const { return int(m_rows.size()); }
     bool IsEmpty() const { return m_rows.isEmpty(); }
@@ -56,10 +69,17 @@ public:
     QString Str(int row, const QString& name, const QString& def = {}) const;
     bool Flag(int row, const QString& name) const { return Int(row, name, 0) != 0; }
     QDateTime DateTime(int row, const QString& name) const;
+    // Other when the kind is not known.
+    TFieldKind Kind(int field) const {
+        return field >= 0 && field < m_kinds.size() ? m_kinds[field] : TFieldKind::Other;
+    }
+    QVector<QVector<QVariant>>& Rows() { return m_rows; }
+    const QVector<QVector<QVariant>>& Rows() const { return m_rows; }
 
 private:
     QStringList m_fields; // upper case
     QVector<QVector<QVariant>> m_rows;
+    QVector<TFieldKind> m_kinds;
 };
 
 class TFbConnection;
@@ -67,13 +87,18 @@ class TFbConnection;
 // An explicit transaction; rolled back when it goes out of scope uncommitted.
 class TFbTransaction {
 public:
-    explicit TFbTransaction(TFbConnection& connection);
+    // Without wait a lock conflict is reported at once instead of waited out.
+    explicit TFbTransaction(TFbConnection& connection,
+                            TIsolationLevel isolation = TIsolationLevel::ReadCommitted,
+                            bool wait = true);
     ~TFbTransaction();
     TFbTransaction(const TFbTransaction&) = delete;
     TFbTransaction& operator=(const TFbTransaction&) = delete;
 
     void Commit();
     void Rollback();
+    // Lets go of a transaction whose attachment is gone, without talking to the server.
+    void Forget();
     bool Active() const { return m_tra != nullptr; }
     Firebird::ITransaction* Handle() const { return m_tra; }
 
@@ -83,6 +108,7 @@ public:
     int Exec(const QString& sql, const TParams& params = {});
 
 private:
+    template <class Fn> auto guarded(Fn&& fn) -> decltype(fn());
     TFbConnection& m_connection;
     Firebird::ITransaction* m_tra = nullptr;
 };
@@ -104,7 +130,15 @@ public:
     // Creates the database file (embedded or on a server); the connection stays open.
     void Create(int pageSize = 8192);
 
-    // One statement in its own transaction, committed at once.
+    // The connection's explicit transaction (started by its data module); while it is active the
+    // statements below and the datasets on this connection run inside it.
+    void StartExplicit(TIsolationLevel isolation);
+    bool InTransaction() const;
+    TFbTransaction* Explicit() const { return InTransaction() ? m_explicit.get() : nullptr; }
+    void CommitExplicit();
+    void RollbackExplicit();
+
+    // One statement in its own transaction, committed at once (or in the explicit one).
     TRowSet Query(const QString& sql, const TParams& params = {});
     int Exec(const QString& sql, const TParams& params = {});
     // Whether a table / a column of it exists.
@@ -112,13 +146,22 @@ public:
     bool ColumnExists(const QString& table, const QString& column);
 
     Firebird::IAttachment* Handle() const { return m_att; }
+    // Releases an attachment whose server has gone; the next transaction attaches again.
+    void Abandon();
+    bool Lost() const { return m_lost; }
     static QString UserName();
     static QString Password();
 
 private:
     QString m_database;
     Firebird::IAttachment* m_att = nullptr;
+    bool m_lost = false;
+    std::unique_ptr<TFbTransaction> m_explicit;
 };
+
+// The database client library of this run: "libUlmexDB_Client.so" when one is found on the
+// library path the first time it is asked for, otherwise libfbclient.
+QString DatabaseClientLibrary_str();
 
 // Sets FIREBIRD to the prepared root folder (SuperClassic embedded engine) unless it is set, and
 // FIREBIRD_LOCK to a folder this user can write when the default one is not.

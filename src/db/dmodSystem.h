@@ -2,6 +2,7 @@
 // The data modules: each owns or shares a connection and holds the named queries of its tables.
 
 #include "FbConnection.h"
+#include "unitDataSet.h"
 
 #include <QString>
 #include <memory>
@@ -12,6 +13,16 @@ class TdmSystem {
 public:
     TdmSystem() = default;
     TFbConnection Database1;
+
+    // Explicit transaction on Database1; a second start raises "Database1 already in transaction -
+    // cannot initiate another transaction".
+    void StartTransaction(const TTransactionDesc& desc);
+    void Commit(const TTransactionDesc& desc);
+    void Rollback(const TTransactionDesc& desc);
+
+    // Editable named queries.
+    std::unique_ptr<TCachedDataSet> qrySerialNum();
+    std::unique_ptr<TCachedDataSet> qryNextIDClient();
 
     // Serial number allocation: n, or 1 when n passed lngMax; n + 1 is stored. One statement,
     // retried on lock conflicts, so concurrent servers never hand out a number twice. 0 when
@@ -49,6 +60,21 @@ public:
     explicit TdmUser(TdmSystem& sys) : m_sys(sys) {}
     TFbConnection& Database1() { return m_sys.Database1; }
 
+    std::unique_ptr<TCachedDataSet> qryUserInfo(int UserID);
+    std::unique_ptr<TCachedDataSet> qryUserByUserID(const QString& strUserID);
+    std::unique_ptr<TCachedDataSet> qryUserLogon(const QString& strUserID,
+                                                 const QString& strPassword_New);
+    std::unique_ptr<TCachedDataSet> qryUserPassword_Interface(const QString& strPassword_Interface);
+    std::unique_ptr<TCachedDataSet> qryUserEdit(int idxUserID);
+    // Both stored forms of a user's password; the number of rows changed.
+    int qryUpdateUserPassword(int idxUserID, const QString& strPassword,
+                              const QString& strPassword_NEW);
+    // A user's previous passwords, newest first.
+    std::unique_ptr<TCachedDataSet> qryPWD_History(int idxUserID);
+    std::unique_ptr<TCachedDataSet> qryUserToUserGroup(int idxUserID);
+    // Authorisation rows of a user (bUserGroupID = 0) or of a group (bUserGroupID = -1).
+    std::unique_ptr<TCachedDataSet> qryUserAuth(int idxUserID, int bUserGroupID);
+
 private:
     TdmSystem& m_sys;
 };
@@ -69,6 +95,12 @@ private:
 class TdmTransLog {
 public:
     TFbConnection dbTransLog;
+
+    // Always read committed; a second start raises "DatabaseLog already in transaction - cannot
+    // initiate another transaction".
+    void StartTransaction(const TTransactionDesc& desc);
+    void Commit(const TTransactionDesc& desc);
+    void Rollback(const TTransactionDesc& desc);
 };
 
 // Messenger log database (dbMsgrLog); only the multi-database checks open it.

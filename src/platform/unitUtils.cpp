@@ -7,14 +7,15 @@
 #include <QRegularExpression>
 #include <QSysInfo>
 #include <atomic>
-
 #include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
 std::atomic<int64_t> g_mainThreadID{-1};
 
-QString res(const char* text) { return QCoreApplication::translate("Resource", text); }
+QString res(const char* text) {
+    return QCoreApplication::translate("Resource", text);
+}
 } // namespace
 
 QString VersionText_str(const QString& version, bool withBuild, bool shortForm) {
@@ -35,13 +36,21 @@ QString VersionText_str(const QString& version, bool withBuild, bool shortForm) 
     return out;
 }
 
-int64_t Ulmex_GetCurrentThreadID() { return int64_t(::syscall(SYS_gettid)); }
+int64_t Ulmex_GetCurrentThreadID() {
+    return int64_t(::syscall(SYS_gettid));
+}
 
-void RememberMainThread() { g_mainThreadID = Ulmex_GetCurrentThreadID(); }
+void RememberMainThread() {
+    g_mainThreadID = Ulmex_GetCurrentThreadID();
+}
 
-bool IsMainThread_b() { return g_mainThreadID.load() == Ulmex_GetCurrentThreadID(); }
+bool IsMainThread_b() {
+    return g_mainThreadID.load() == Ulmex_GetCurrentThreadID();
+}
 
-QString ComputerName_str() { return QSysInfo::machineHostName().trimmed().left(256); }
+QString ComputerName_str() {
+    return QSysInfo::machineHostName().trimmed().left(256);
+}
 
 bool StrToBool_b(const QString& text) {
     const QString u = text.toUpper();
@@ -73,7 +82,9 @@ QStringList Split(const QString& text, const QString& delimiter) {
     return text.split(delimiter, Qt::KeepEmptyParts);
 }
 
-QByteArray HexEncode(const QByteArray& bytes) { return bytes.toHex().toUpper(); }
+QByteArray HexEncode(const QByteArray& bytes) {
+    return bytes.toHex().toUpper();
+}
 
 QByteArray HexDecode(const QByteArray& hex) {
     auto nibble = [](char c) -> int {
@@ -99,10 +110,16 @@ uint8_t XorCheck(const QByteArray& bytes) {
     return x;
 }
 
-QString RightStr(const QString& text, int n) { return n <= 0 ? QString() : text.right(n); }
-QByteArray RightStr(const QByteArray& text, int n) { return n <= 0 ? QByteArray() : text.right(n); }
+QString RightStr(const QString& text, int n) {
+    return n <= 0 ? QString() : text.right(n);
+}
+QByteArray RightStr(const QByteArray& text, int n) {
+    return n <= 0 ? QByteArray() : text.right(n);
+}
 
-QString PadLeft(const QString& text, int n, QChar fill) { return text.rightJustified(n, fill); }
+QString PadLeft(const QString& text, int n, QChar fill) {
+    return text.rightJustified(n, fill);
+}
 
 QString StripLeadingZeros(const QString& text) {
     QString t = text.trimmed();
@@ -143,6 +160,12 @@ QString DateDisplayFormat_str() {
     s.replace(QStringLiteral("19"), QStringLiteral("yy"));
     if (!s.contains(QStringLiteral("yyyy")))
         s.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
+    // A locale that writes month names (the C locale: "30 Dec 1986") has no numeric short date;
+    // such systems show the month first.
+    if (QString(s)
+            .remove(QRegularExpression(QStringLiteral("dd|mm|yyyy")))
+            .contains(QRegularExpression(QStringLiteral("[A-Za-z0-9]"))))
+        return QStringLiteral("mm/dd/yyyy");
     return s;
 }
 

@@ -1,5 +1,7 @@
 #include "unitVRQProgram.h"
 
+#include "unitDataSet.h"
+
 #include "NamedMutex.h"
 #include "PreviousInstance.h"
 #include "formMain.h"
@@ -113,6 +115,7 @@ int RunVRQProgram(int argc, char** argv) {
     QObject::connect(vrq, &TVRQMain::TerminateRequested, &window, [&](int code) {
         exitCode = code;
         terminated = true;
+        ProgramTerminating_Set(true); // database retries stop waiting
         QCoreApplication::exit(code);
     });
     wiring.Attach(window);

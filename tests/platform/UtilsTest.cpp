@@ -67,6 +67,7 @@ TEST(UtilsTest, DisplayFormatsFollowTheLocale) {
     } cases[] = {
         {QLocale(QLocale::English, QLocale::UnitedStates), "mm/dd/yyyy", "hh:nn:ss ampm"},
         {QLocale(QLocale::German, QLocale::Germany), "dd.mm.yyyy", "hh:nn:ss"},
+        {QLocale::c(), "mm/dd/yyyy", "hh:nn:ss"},
     };
     const QLocale saved;
     for (const auto& c : cases) {
