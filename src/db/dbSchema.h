@@ -9,7 +9,7 @@ struct TSiteOptions {
     int lngVRQPort = 6669;
     int lngPropNum = 1;
     QString strPropName = QStringLiteral("Demo Property");
-    QString adminUserID;   // empty: no administrator
+    QString adminUserID; // empty: no administrator
     QString adminPassword;
 };
 

@@ -1,5 +1,7 @@
 #include "dmodSystem.h"
 
+#include "UlmexMsgBox.h"
+
 #include <QElapsedTimer>
 #include <QThread>
 #include <optional>
@@ -53,7 +55,20 @@ int64_t TdmSystem::NextSerialNumber(TFbConnection& db) {
 }
 
 int TdmSystem::UpdateNextKeyValue_int(TFbConnection& db, const QString& tableName) {
-    const QString name = tableName.toUpper();
+    if (db.Database().isEmpty()) {
+        UlmexMsgBox(QStringLiteral("Datasource Error"), QString(),
+                    QStringLiteral("NextKeyDataSource must point to a Table!"));
+        return 0;
+    }
+    try {
+        return nextKeyValue(db, tableName.toUpper());
+    } catch (const std::exception& e) {
+        ErrorOccurred_Report(QStringLiteral(".UpdateNextKeyValue_int"), ExceptionText(e));
+        return 0;
+    }
+}
+
+int TdmSystem::nextKeyValue(TFbConnection& db, const QString& name) {
     const TConnectionGuard open(db);
     for (int attempt = 1;; ++attempt) {
         const std::optional<int> n = retryOnConflict([&]() -> std::optional<int> {

@@ -34,6 +34,9 @@ public:
     static int UpdateNextKeyValue_int(TFbConnection& db, const QString& tableName);
     // qryLockLookUpByID / qryDeviceLookUpByID: a lock or device name by number.
     QString LockOrDeviceName(int number);
+
+private:
+    static int nextKeyValue(TFbConnection& db, const QString& upperName);
 };
 
 // Station registry queries on the main database.

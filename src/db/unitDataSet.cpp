@@ -63,6 +63,14 @@ QDateTime displayTextToDateTime(const QString& text) {
 
 } // namespace
 
+void ErrorOccurred_Report(const QString& where, const QString& text) {
+    const QString heading = QCoreApplication::translate("Resource", "%s: An error occurred: ");
+    MsgCatalogBox(0, 0,
+                  {QString(), QString(),
+                   QString(heading).replace(QStringLiteral("%s"), where) + QStringLiteral("\r\n") +
+                       text + QStringLiteral("\r\n")});
+}
+
 bool ProgramTerminating_b() {
     return g_terminating.load() || ThreadAbortRequested();
 }

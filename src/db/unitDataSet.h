@@ -95,6 +95,10 @@ QVariant DateFieldToValue(const TCachedDataSet& ds, const QString& field, bool a
 // Stores text unchanged, a value above 0 as a date and time, anything else as the empty date.
 void ValueToDateField(TCachedDataSet& ds, const QString& field, const QVariant& value);
 
+// Reports an unexpected failure: "%s: An error occurred: " filled with where, CR LF, the text, CR
+// LF.
+void ErrorOccurred_Report(const QString& where, const QString& text);
+
 // True once the program is ending; the retry loops stop then.
 bool ProgramTerminating_b();
 void ProgramTerminating_Set(bool terminating);

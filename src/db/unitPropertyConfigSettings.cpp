@@ -132,17 +132,36 @@ void RFIDLayoutFromRow(const TRowSet& r, RRFID_Card_Layout& l) {
     l.STRRFIDSECTOR_KEYA = r.Str(0, QStringLiteral("STRRFIDSECTOR_KEYA"));
     switch (l.intRFIDLayout) {
     case 2:
-        l.KeySector = 3; l.ThirdSector = 0; l.Track2Sector = 0; l.HeaderSector = 4; l.DataStartSector = 5;
-        l.LastSectorOverride = 7; l.PointerOrigin = 320; l.AuditSupport = false; l.bRFID_Track2 = false;
+        l.KeySector = 3;
+        l.ThirdSector = 0;
+        l.Track2Sector = 0;
+        l.HeaderSector = 4;
+        l.DataStartSector = 5;
+        l.LastSectorOverride = 7;
+        l.PointerOrigin = 320;
+        l.AuditSupport = false;
+        l.bRFID_Track2 = false;
         l.bUseSector3 = false;
         break;
     case 3:
-        l.KeySector = 6; l.ThirdSector = 9; l.Track2Sector = 8; l.HeaderSector = 7; l.DataStartSector = 10;
-        l.bRFID_Track2 = true; l.bUseSector3 = true;
+        l.KeySector = 6;
+        l.ThirdSector = 9;
+        l.Track2Sector = 8;
+        l.HeaderSector = 7;
+        l.DataStartSector = 10;
+        l.bRFID_Track2 = true;
+        l.bUseSector3 = true;
         break;
     case 4:
-        l.KeySector = 16; l.ThirdSector = 18; l.Track2Sector = 0; l.HeaderSector = 17; l.DataStartSector = 19;
-        l.LastSectorOverride = 20; l.AuditSupport = false; l.bRFID_Track2 = false; l.bUseSector3 = true;
+        l.KeySector = 16;
+        l.ThirdSector = 18;
+        l.Track2Sector = 0;
+        l.HeaderSector = 17;
+        l.DataStartSector = 19;
+        l.LastSectorOverride = 20;
+        l.AuditSupport = false;
+        l.bRFID_Track2 = false;
+        l.bUseSector3 = true;
         l.bLayout4 = true;
         break;
     default:
@@ -174,6 +193,7 @@ bool GlobalRFID_LayoutInfo_Get(TFbConnection& db) {
     } catch (const std::exception& e) {
         DebugLog(QStringLiteral("GlobalRFID_LayoutInfo_Get: ") + ExceptionText(e));
     }
-    DebugLogMessage(QStringLiteral("99"), QStringLiteral("      Inside finally GlobalRFID_LayoutInfo_Get"));
+    DebugLogMessage(QStringLiteral("99"),
+                    QStringLiteral("      Inside finally GlobalRFID_LayoutInfo_Get"));
     return ok;
 }

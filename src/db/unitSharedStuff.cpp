@@ -23,17 +23,23 @@ std::function<void(bool)> DebugModeChanged;
 
 namespace {
 
-QString res(const char* t) { return QCoreApplication::translate("Resource", t); }
-
-QString errorOccurred(const QString& where, const QString& text) {
-    return res("%s: An error occurred: ").replace(QStringLiteral("%s"), where) + QStringLiteral("\r\n") + text +
-           QStringLiteral("\r\n");
+QString res(const char* t) {
+    return QCoreApplication::translate("Resource", t);
 }
 
-void reportError(const QString& text) { MsgCatalogBox(0, 0, {QString(), QString(), text}); }
+QString errorOccurred(const QString& where, const QString& text) {
+    return res("%s: An error occurred: ").replace(QStringLiteral("%s"), where) +
+           QStringLiteral("\r\n") + text + QStringLiteral("\r\n");
+}
+
+void reportError(const QString& text) {
+    MsgCatalogBox(0, 0, {QString(), QString(), text});
+}
 
 // Paths keep "/" inside; "\" and "//" forms are accepted as well.
-QString slashed(QString p) { return QDir::fromNativeSeparators(p.trimmed()); }
+QString slashed(QString p) {
+    return QDir::fromNativeSeparators(p.trimmed());
+}
 
 QString withTrailingSlash(const QString& p) {
     if (p.isEmpty())
@@ -56,22 +62,25 @@ TAttachState& g_Attach() {
 bool DatabaseFilesCheck_b(const QString& linkPath, TDBKind kind, bool report) {
     const QString folder = withTrailingSlash(slashed(linkPath));
     const QStringList files = kind == dbkZeth
-                                  ? QStringList{QLatin1String(kMainFile), QLatin1String(kLogFile), QLatin1String(kInfoFile)}
+                                  ? QStringList{QLatin1String(kMainFile), QLatin1String(kLogFile),
+                                                QLatin1String(kInfoFile)}
                                   : QStringList{QLatin1String(kMsgrFile), QLatin1String(kInfoFile)};
     for (const QString& f : files) {
         if (!QFileInfo::exists(folder + f)) {
             if (report)
-                UlmexMsgBox(QString(), res("%1:s does not exist!").replace(QStringLiteral("%1:s"), folder + f) +
-                                           QStringLiteral("\r\n"),
-                            QString(), false, 0, UlmexMB_ICONERROR);
+                UlmexMsgBox(
+                    QString(),
+                    res("%1:s does not exist!").replace(QStringLiteral("%1:s"), folder + f) +
+                        QStringLiteral("\r\n"),
+                    QString(), false, 0, UlmexMB_ICONERROR);
             return false;
         }
     }
     return true;
 }
 
-QString HalvexInterbaseDatabasePath(TFbConnection* connection, const QString& fileName, TDBKind kind,
-                                    const QString& physicalOverride, bool useCache) {
+QString HalvexInterbaseDatabasePath(TFbConnection* connection, const QString& fileName,
+                                    TDBKind kind, const QString& physicalOverride, bool useCache) {
     TAttachState& st = g_Attach();
     QString& cache = st.ServerPathCache[kind];
     const QString full = slashed(fileName);
@@ -98,9 +107,12 @@ QString HalvexInterbaseDatabasePath(TFbConnection* connection, const QString& fi
                     }
                     const int up = probe.lastIndexOf(u'/');
                     // A UNC path stops at its share; a local path at the root.
-                    if (up <= 0 || (probe.startsWith(QStringLiteral("//")) && probe.indexOf(u'/', 2) == up &&
-                                    up == probe.lastIndexOf(u'/'))) {
-                        throw EUlmex(res("%1:s does not exist!").replace(QStringLiteral("%1:s"), QLatin1String(kInfoFile)));
+                    if (up <= 0 ||
+                        (probe.startsWith(QStringLiteral("//")) && probe.indexOf(u'/', 2) == up &&
+                         up == probe.lastIndexOf(u'/'))) {
+                        throw EUlmex(
+                            res("%1:s does not exist!")
+                                .replace(QStringLiteral("%1:s"), QLatin1String(kInfoFile)));
                     }
                     subPath = probe.mid(up) + subPath;
                     probe = probe.left(up);
@@ -118,12 +130,14 @@ QString HalvexInterbaseDatabasePath(TFbConnection* connection, const QString& fi
             QString physical = physicalOverride.trimmed();
             if (physical.isEmpty())
                 physical = TIniFile(base + u'/' + QLatin1String(kInfoFile))
-                               .ReadString(QStringLiteral("PathInfo"), QStringLiteral("PhysicalPath"), QString())
+                               .ReadString(QStringLiteral("PathInfo"),
+                                           QStringLiteral("PhysicalPath"), QString())
                                .trimmed();
             if (physical.isEmpty())
                 throw EUlmex(QStringLiteral("PathInfo/PhysicalPath not set"));
             // The server side keeps the separator style of its own physical path.
-            const bool windowsServer = physical.contains(u'\\') || (physical.size() >= 2 && physical[1] == u':');
+            const bool windowsServer =
+                physical.contains(u'\\') || (physical.size() >= 2 && physical[1] == u':');
             const QChar sep = windowsServer ? u'\\' : u'/';
             while (physical.endsWith(u'\\') || (physical.endsWith(u'/') && physical.size() > 1))
                 physical.chop(1);
@@ -133,14 +147,16 @@ QString HalvexInterbaseDatabasePath(TFbConnection* connection, const QString& fi
                 throw EUlmex(QStringLiteral("Server Type not set/SQLConnection=nil"));
             if (st.ServerType == 0 && file.isEmpty())
                 throw EUlmex(QStringLiteral("Server Type not set/strFilename=\"\""));
-            const bool thisComputer = server.compare(ComputerName_str(), Qt::CaseInsensitive) == 0 ||
-                                      server == QStringLiteral("localhost") || server == QStringLiteral("127.0.0.1");
+            const bool thisComputer =
+                server.compare(ComputerName_str(), Qt::CaseInsensitive) == 0 ||
+                server == QStringLiteral("localhost") || server == QStringLiteral("127.0.0.1");
             auto nameFor = [&](int type) {
                 // Type 2 opens the file in-process; it only fits a server that is this computer.
                 if (type == 2)
                     return physical + sub + sep;
                 // A database server on this computer is reached over loopback.
-                return (thisComputer ? QStringLiteral("127.0.0.1") : server) + u':' + physical + sub + sep;
+                return (thisComputer ? QStringLiteral("127.0.0.1") : server) + u':' + physical +
+                       sub + sep;
             };
             if (st.ServerType == 0) {
                 for (int type : {1, 2}) {
@@ -154,7 +170,8 @@ QString HalvexInterbaseDatabasePath(TFbConnection* connection, const QString& fi
                         connection->Close();
                         break;
                     } catch (const std::exception& e) {
-                        DebugLog(QStringLiteral("Server type %1 probe: ").arg(type) + ExceptionText(e));
+                        DebugLog(QStringLiteral("Server type %1 probe: ").arg(type) +
+                                 ExceptionText(e));
                         st.ServerType = 0;
                     }
                 }
@@ -165,7 +182,8 @@ QString HalvexInterbaseDatabasePath(TFbConnection* connection, const QString& fi
         } catch (const EUlmex&) {
             throw;
         } catch (const std::exception& e) {
-            throw EUlmex(errorOccurred(QStringLiteral("unitSharedStuff.HalvexInterbaseDatabasePath"), ExceptionText(e)));
+            throw EUlmex(errorOccurred(
+                QStringLiteral("unitSharedStuff.HalvexInterbaseDatabasePath"), ExceptionText(e)));
         }
         if (useCache)
             cache = prefix;
@@ -181,13 +199,14 @@ QString LinkPath_Find_str(QWidget* parent, const QString& title, const QString& 
     try {
         if (UnattendedMode_b())
             return {};
-        const QString chosen = QFileDialog::getOpenFileName(parent, title, proposedFile,
-                                                            res("Database files") + QStringLiteral(" (*.gdb *.GDB)"));
+        const QString chosen = QFileDialog::getOpenFileName(
+            parent, title, proposedFile, res("Database files") + QStringLiteral(" (*.gdb *.GDB)"));
         if (chosen.isEmpty())
             return {};
         return withTrailingSlash(QFileInfo(chosen).absolutePath());
     } catch (const std::exception& e) {
-        reportError(errorOccurred(QStringLiteral("unitSharedStuff.LinkPath_Find_str"), ExceptionText(e)));
+        reportError(
+            errorOccurred(QStringLiteral("unitSharedStuff.LinkPath_Find_str"), ExceptionText(e)));
         return {};
     }
 }
@@ -200,20 +219,23 @@ bool DBConnectCheckLoop(TDBKind kind, QString& linkPath, TFbConnection& main, TF
         for (int round = 0; round < 100; ++round) {
             if (linkPath.trimmed().isEmpty()) {
                 const QString prompt =
-                    (kind == dbkZeth ? res("A link to has not been defined to access LAN based tables. Please find "
+                    (kind == dbkZeth ? res("A link to has not been defined to access LAN based "
+                                           "tables. Please find "
                                            "and select the LAN based tables.")
-                                     : res("A link to has not been defined to the Messenger database. Please find "
+                                     : res("A link to has not been defined to the Messenger "
+                                           "database. Please find "
                                            "and select the Messenger database.")) +
                     QStringLiteral(" (") + kindName + u')';
-                if (UlmexMsgBox(QString(), prompt, QString(), false, 0, UlmexMB_IconQuestion, Ulmex_DefaultButton1,
-                                UlmexMB_OKCancel) != 1) {
+                if (UlmexMsgBox(QString(), prompt, QString(), false, 0, UlmexMB_IconQuestion,
+                                Ulmex_DefaultButton1, UlmexMB_OKCancel) != 1) {
                     g_intAppInitReturnCode = kind == dbkZeth ? 14 : 13;
                     break;
                 }
-                const QString found = LinkPath_Find_str(nullptr,
-                                                        kind == dbkZeth ? res("Find Halvex LAN Database")
-                                                                        : res("Find Halvex Messenger Database"),
-                                                        QLatin1String(kind == dbkZeth ? kMainFile : kMsgrFile));
+                const QString found =
+                    LinkPath_Find_str(nullptr,
+                                      kind == dbkZeth ? res("Find Halvex LAN Database")
+                                                      : res("Find Halvex Messenger Database"),
+                                      QLatin1String(kind == dbkZeth ? kMainFile : kMsgrFile));
                 if (found.isEmpty())
                     break;
                 linkPath = withTrailingSlash(ExpandMappedPath(found));
@@ -222,17 +244,20 @@ bool DBConnectCheckLoop(TDBKind kind, QString& linkPath, TFbConnection& main, TF
                 try {
                     const QString folder = withTrailingSlash(slashed(linkPath));
                     main.Close();
-                    main.SetDatabase(HalvexInterbaseDatabasePath(&main, folder + QLatin1String(kMainFile), kind,
-                                                                 g_Attach().PhysicalPath, true));
+                    main.SetDatabase(
+                        HalvexInterbaseDatabasePath(&main, folder + QLatin1String(kMainFile), kind,
+                                                    g_Attach().PhysicalPath, true));
                     main.Open();
                     log.Close();
-                    log.SetDatabase(HalvexInterbaseDatabasePath(&log, folder + QLatin1String(kLogFile), kind,
-                                                                g_Attach().PhysicalPath, true));
+                    log.SetDatabase(
+                        HalvexInterbaseDatabasePath(&log, folder + QLatin1String(kLogFile), kind,
+                                                    g_Attach().PhysicalPath, true));
                     log.Open();
                     ok = true;
                 } catch (const std::exception& e) {
                     DebugLog(QStringLiteral("DBConnectCheckLoop 3 exception"));
-                    reportError(errorOccurred(QStringLiteral("unitSharedStuff.DatabasesAttached_b"), ExceptionText(e)));
+                    reportError(errorOccurred(QStringLiteral("unitSharedStuff.DatabasesAttached_b"),
+                                              ExceptionText(e)));
                 }
                 break;
             }
@@ -274,29 +299,37 @@ bool DatabasesAttached_b(TFbConnection& main, TFbConnection& log) {
     return result;
 }
 
-bool AppInit(TFbConnection& main, TFbConnection& log, bool skipConfigRead, const QStringList& args) {
+bool AppInit(TFbConnection& main, TFbConnection& log, bool skipConfigRead,
+             const QStringList& args) {
     DebugLogStart(QStringLiteral("AppInit"));
     TAttachState& st = g_Attach();
     const QString iniPath = HalvexIniPath();
     TIniFile ini(iniPath);
     if (!QFileInfo::exists(iniPath)) {
-        UlmexMsgBox(QString(), QStringLiteral("Warning\r\nINI file not found. Default values will be used."), QString());
+        UlmexMsgBox(QString(),
+                    QStringLiteral("Warning\r\nINI file not found. Default values will be used."),
+                    QString());
     }
     auto take = [&](QString& value, const char* key) {
         if (value.isEmpty() || !st.MultiDBMode)
-            value = ini.ReadString(QStringLiteral("Database"), QLatin1String(key), QString()).trimmed();
+            value =
+                ini.ReadString(QStringLiteral("Database"), QLatin1String(key), QString()).trimmed();
     };
     take(st.LinkPath, "LinkPath");
     take(st.MsgLinkPath, "MsgLinkPath");
     take(st.PhysicalPath, "PhysicalPath");
     take(st.MsgPhysicalPath, "MsgPhysicalPath");
-    const QString langID = ini.ReadString(QStringLiteral("Misc"), QStringLiteral("LangID"), QStringLiteral("-1"));
+    const QString langID =
+        ini.ReadString(QStringLiteral("Misc"), QStringLiteral("LangID"), QStringLiteral("-1"));
     auto writeBack = [&](bool forceLink, const QString& before) {
         if (!QFileInfo::exists(iniPath))
-            UlmexMsgBox(QString(), QStringLiteral("Warning\r\nINI file not found. One will be created."), QString());
-        const QString inFile = ini.ReadString(QStringLiteral("Database"), QStringLiteral("LinkPath"), QString());
-        if (!st.LinkPath.isEmpty() && (inFile.isEmpty() || !st.MultiDBMode || (forceLink && !before.isEmpty() &&
-                                                                               before != st.LinkPath)))
+            UlmexMsgBox(QString(),
+                        QStringLiteral("Warning\r\nINI file not found. One will be created."),
+                        QString());
+        const QString inFile =
+            ini.ReadString(QStringLiteral("Database"), QStringLiteral("LinkPath"), QString());
+        if (!st.LinkPath.isEmpty() && (inFile.isEmpty() || !st.MultiDBMode ||
+                                       (forceLink && !before.isEmpty() && before != st.LinkPath)))
             ini.WriteString(QStringLiteral("Database"), QStringLiteral("LinkPath"), st.LinkPath);
         ini.WriteString(QStringLiteral("Misc"), QStringLiteral("LangID"), langID);
     };
@@ -310,8 +343,9 @@ bool AppInit(TFbConnection& main, TFbConnection& log, bool skipConfigRead, const
     if (ok) {
         writeBack(true, linkBefore);
     } else {
-        UlmexMsgBox(QStringLiteral("Error - AppInit"), QStringLiteral("Databases Attached Failed!\r\nProgram Halted"),
-                    QString(), false, 0, UlmexMB_ICONERROR);
+        UlmexMsgBox(QStringLiteral("Error - AppInit"),
+                    QStringLiteral("Databases Attached Failed!\r\nProgram Halted"), QString(),
+                    false, 0, UlmexMB_ICONERROR);
         if (g_intAppInitReturnCode == 0)
             g_intAppInitReturnCode = 10;
     }
@@ -342,8 +376,10 @@ double VersionDatabaseGet_single(TFbConnection& db, const QString& table) {
             return -1;
         return std::round(r.Double(0, QStringLiteral("sngVersion")) * 10000.0) / 10000.0;
     } catch (const std::exception& e) {
-        MsgCatalogBox(0, 0, {QString(), QString(),
-                             errorOccurred(QStringLiteral("formVersions.VersionDatabaseGet_single"), ExceptionText(e))});
+        MsgCatalogBox(0, 0,
+                      {QString(), QString(),
+                       errorOccurred(QStringLiteral("formVersions.VersionDatabaseGet_single"),
+                                     ExceptionText(e))});
         return -1;
     }
 }
@@ -369,32 +405,40 @@ QString VersionDatabase_Check_str(bool checkMSG, bool checkMLG) {
             bool arch;
         };
         std::vector<Row> rows = {
-            {&v.DSN, " of DSN database is invalid", " of DSN database is less than the required ", false},
-            {&v.DAT, " of DAT database is invalid", " of DAT database is less than the required ", false},
-            {&v.LOG, " of LOG database is invalid", " of LOG database is less than the required ", false},
-            {&v.SYS, " of SYS database is invalid", " of SYS database is less than the required ", false},
+            {&v.DSN, " of DSN database is invalid", " of DSN database is less than the required ",
+             false},
+            {&v.DAT, " of DAT database is invalid", " of DAT database is less than the required ",
+             false},
+            {&v.LOG, " of LOG database is invalid", " of LOG database is less than the required ",
+             false},
+            {&v.SYS, " of SYS database is invalid", " of SYS database is less than the required ",
+             false},
             {&v.ARCH, " of one or more ARCHIVE databases are invalid",
              " of one ore more ARCHIVE databases are less than the required ", true},
         };
         if (checkMSG)
-            rows.push_back({&v.MSG, " of MSG database is invalid", " of MSG database is less than the required ", false});
+            rows.push_back({&v.MSG, " of MSG database is invalid",
+                            " of MSG database is less than the required ", false});
         if (checkMLG)
-            rows.push_back({&v.MLG, " of MSG LOG database is invalid", " of MSG LOG database is less than the required ", false});
+            rows.push_back({&v.MLG, " of MSG LOG database is invalid",
+                            " of MSG LOG database is less than the required ", false});
         for (const Row& r : rows) {
             if (r.arch && r.ver->Actual < 0)
                 continue;
             if (!r.arch && !(r.ver->Minimum > 0))
-                out += QStringLiteral("Minimum Version ") + VersionFormat_str(r.ver->Minimum) + QLatin1String(r.invalid) +
-                       QStringLiteral("\r\n");
+                out += QStringLiteral("Minimum Version ") + VersionFormat_str(r.ver->Minimum) +
+                       QLatin1String(r.invalid) + QStringLiteral("\r\n");
             else if (r.ver->Actual < 1)
-                out += QStringLiteral("Version ") + VersionFormat_str(r.ver->Actual) + QLatin1String(r.invalid) +
-                       QStringLiteral("\r\n");
+                out += QStringLiteral("Version ") + VersionFormat_str(r.ver->Actual) +
+                       QLatin1String(r.invalid) + QStringLiteral("\r\n");
             else if (r.ver->Actual < r.ver->Minimum)
-                out += QStringLiteral("Version ") + VersionFormat_str(r.ver->Actual) + QLatin1String(r.less) +
-                       VersionFormat_str(r.ver->Minimum) + QStringLiteral("\r\n");
+                out += QStringLiteral("Version ") + VersionFormat_str(r.ver->Actual) +
+                       QLatin1String(r.less) + VersionFormat_str(r.ver->Minimum) +
+                       QStringLiteral("\r\n");
         }
     } catch (const std::exception& e) {
-        const QString t = errorOccurred(QStringLiteral("formVersions.VersionDatabase_Check_str"), ExceptionText(e));
+        const QString t = errorOccurred(QStringLiteral("formVersions.VersionDatabase_Check_str"),
+                                        ExceptionText(e));
         out += t;
         MsgCatalogBox(0, 0, {QString(), QString(), t});
     }
@@ -433,8 +477,8 @@ void TfrmSplash::tick() {
         else
             reject();
     } catch (const std::exception& e) {
-        UlmexMsgBox(QString(), QStringLiteral("Splash Init Error\r\n") + ExceptionText(e), QString(), false, 0,
-                    UlmexMB_ICONERROR);
+        UlmexMsgBox(QString(), QStringLiteral("Splash Init Error\r\n") + ExceptionText(e),
+                    QString(), false, 0, UlmexMB_ICONERROR);
         reject();
     }
 }

@@ -32,8 +32,8 @@ bool DBConnectCheckLoop(TDBKind kind, QString& linkPath, TFbConnection& main, TF
 // The first missing file of the kind, reported when asked; true when nothing is missing.
 bool DatabaseFilesCheck_b(const QString& linkPath, TDBKind kind, bool report);
 // The name under which the database server opens the file; throws EUlmex with the text.
-QString HalvexInterbaseDatabasePath(TFbConnection* connection, const QString& fileName, TDBKind kind,
-                                    const QString& physicalOverride, bool useCache);
+QString HalvexInterbaseDatabasePath(TFbConnection* connection, const QString& fileName,
+                                    TDBKind kind, const QString& physicalOverride, bool useCache);
 QString LinkPath_Find_str(QWidget* parent, const QString& title, const QString& proposedFile);
 
 // Database versions: the required minima and the check of the attached databases.
@@ -46,7 +46,8 @@ void SetRequiredVersions(double dat, double dsn, double log, double sys);
 class TfrmSplash : public QDialog {
     Q_OBJECT
 public:
-    TfrmSplash(TFbConnection& main, TFbConnection& log, QStringList args, QWidget* parent = nullptr);
+    TfrmSplash(TFbConnection& main, TFbConnection& log, QStringList args,
+               QWidget* parent = nullptr);
     bool LogonStep = true;
 
 protected:

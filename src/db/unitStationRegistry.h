@@ -9,4 +9,5 @@
 int MachineID_Get(TdmClientMachineInfo& dm, const QString& name, const QString& ipAddress, int kind,
                   bool* created = nullptr);
 // Renames a machine and changes its kind; failures are reported to the operator.
-void UpdateMachineName(TdmClientMachineInfo& dm, int machineID, const QString& newName, int newKind);
+void UpdateMachineName(TdmClientMachineInfo& dm, int machineID, const QString& newName,
+                       int newKind);

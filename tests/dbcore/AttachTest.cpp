@@ -29,7 +29,8 @@ protected:
             .WriteString(QStringLiteral("Database"), QStringLiteral("LinkPath"), folder + u'/');
     }
     QString debugText() const {
-        QFile f(work.filePath(QStringLiteral("DebugLogMessage_") + QDate::currentDate().toString(QStringLiteral("yyyyMM")) +
+        QFile f(work.filePath(QStringLiteral("DebugLogMessage_") +
+                              QDate::currentDate().toString(QStringLiteral("yyyyMM")) +
                               QStringLiteral(".txt")));
         return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
     }
@@ -53,13 +54,15 @@ TEST_F(AttachTest, SiteOnTheServerAttachesThroughIt) {
     const QString data = qEnvironmentVariable("VRQ_FB_DATA");
     if (server.isEmpty() || data.isEmpty())
         GTEST_SKIP() << "no Firebird server (scripts/firebird-server.sh start)";
-    const QString dir = data + QStringLiteral("/attach-") + QString::number(QCoreApplication::applicationPid());
+    const QString dir =
+        data + QStringLiteral("/attach-") + QString::number(QCoreApplication::applicationPid());
     QDir(dir).removeRecursively();
     ASSERT_TRUE(CreateSite(dir, 7123, server).isEmpty());
     linkTo(dir);
     ASSERT_TRUE(AppInit(main, log, false, {})) << debugText().toStdString();
     EXPECT_EQ(g_Attach().ServerType, 1);
-    EXPECT_EQ(main.Database(), QStringLiteral("127.0.0.1:") + dir + QStringLiteral("/halvexdatav2.GDB"));
+    EXPECT_EQ(main.Database(),
+              QStringLiteral("127.0.0.1:") + dir + QStringLiteral("/halvexdatav2.GDB"));
     EXPECT_EQ(g_PropertyConfig().lngVRQPort, 7123);
     main.Close();
     log.Close();
@@ -80,31 +83,36 @@ TEST_F(AttachTest, DatabaseNameFromNetworkInfoAndOverrides) {
     QDir(work.path()).mkpath(QStringLiteral("share/Lock/Data"));
     const QString share = work.filePath(QStringLiteral("share"));
     TIniFile(share + QStringLiteral("/NetworkInfo.INI"))
-        .WriteString(QStringLiteral("PathInfo"), QStringLiteral("PhysicalPath"), QStringLiteral("D:\\Shared"));
+        .WriteString(QStringLiteral("PathInfo"), QStringLiteral("PhysicalPath"),
+                     QStringLiteral("D:\\Shared"));
     g_Attach().ServerType = 2;
-    const QString name = HalvexInterbaseDatabasePath(nullptr, share + QStringLiteral("/Lock/Data/halvexdatav2.GDB"),
-                                                     dbkZeth, QString(), true);
+    const QString name = HalvexInterbaseDatabasePath(
+        nullptr, share + QStringLiteral("/Lock/Data/halvexdatav2.GDB"), dbkZeth, QString(), true);
     EXPECT_EQ(name, QStringLiteral("D:\\Shared\\Lock\\Data\\halvexdatav2.GDB"));
     // The log database takes the cached prefix without looking for NetworkInfo.INI again.
     QFile::remove(share + QStringLiteral("/NetworkInfo.INI"));
-    EXPECT_EQ(HalvexInterbaseDatabasePath(nullptr, share + QStringLiteral("/Lock/Data/halvexlogv2.GDB"), dbkZeth,
-                                          QString(), true),
+    EXPECT_EQ(HalvexInterbaseDatabasePath(nullptr,
+                                          share + QStringLiteral("/Lock/Data/halvexlogv2.GDB"),
+                                          dbkZeth, QString(), true),
               QStringLiteral("D:\\Shared\\Lock\\Data\\halvexlogv2.GDB"));
     g_Attach().ServerPathCache[dbkZeth].clear();
     g_Attach().ServerType = 1;
-    EXPECT_EQ(HalvexInterbaseDatabasePath(nullptr, share + QStringLiteral("/Lock/Data/halvexdatav2.GDB"), dbkZeth,
-                                          QStringLiteral("/srv/halvex"), false),
+    EXPECT_EQ(HalvexInterbaseDatabasePath(nullptr,
+                                          share + QStringLiteral("/Lock/Data/halvexdatav2.GDB"),
+                                          dbkZeth, QStringLiteral("/srv/halvex"), false),
               QStringLiteral("127.0.0.1:/srv/halvex/halvexdatav2.GDB"))
         << "an override skips the search and adds no sub-path";
     try {
-        HalvexInterbaseDatabasePath(nullptr, share + QStringLiteral("/Lock/Data/x.GDB"), dbkZeth, QString(), false);
+        HalvexInterbaseDatabasePath(nullptr, share + QStringLiteral("/Lock/Data/x.GDB"), dbkZeth,
+                                    QString(), false);
         ADD_FAILURE() << "no NetworkInfo.INI above";
     } catch (const EUlmex& e) {
-        EXPECT_TRUE(e.Message().contains(QStringLiteral("NetworkInfo.INI does not exist!"))) << e.what();
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("NetworkInfo.INI does not exist!")))
+            << e.what();
     }
     try {
-        HalvexInterbaseDatabasePath(nullptr, QStringLiteral("//SRV/halvexdatav2.GDB"), dbkZeth, QStringLiteral("D:\\x"),
-                                    false);
+        HalvexInterbaseDatabasePath(nullptr, QStringLiteral("//SRV/halvexdatav2.GDB"), dbkZeth,
+                                    QStringLiteral("D:\\x"), false);
         ADD_FAILURE() << "a server without a share";
     } catch (const EUlmex& e) {
         EXPECT_EQ(e.Message(), QStringLiteral("Error //SRV is invalid"));
@@ -124,14 +132,17 @@ TRowSet configRow(const QList<QPair<QString, QVariant>>& cols) {
 
 TEST(ConfigRecordTest, DerivationRules) {
     RPropertyConfig c;
-    PropertyConfigFromRow(configRow({{QStringLiteral("lngPWTimeout"), 0}, {QStringLiteral("intPropertyCapabilityLevel"), 0},
-                                     {QStringLiteral("bExpandedLevels"), -1}, {QStringLiteral("intMsgHdrTypeID"), 1},
-                                     {QStringLiteral("bExcludeDeviceStatusMsg"), -1},
-                                     {QStringLiteral("bEscapeReturnProperty"), -1},
-                                     {QStringLiteral("intEscapeReturnDelay"), 9},
-                                     {QStringLiteral("lngTenthSecsBetweenComRetries"), 3},
-                                     {QStringLiteral("strSecureShiftOptions"), QStringLiteral("0100")}}),
-                          c);
+    PropertyConfigFromRow(
+        configRow({{QStringLiteral("lngPWTimeout"), 0},
+                   {QStringLiteral("intPropertyCapabilityLevel"), 0},
+                   {QStringLiteral("bExpandedLevels"), -1},
+                   {QStringLiteral("intMsgHdrTypeID"), 1},
+                   {QStringLiteral("bExcludeDeviceStatusMsg"), -1},
+                   {QStringLiteral("bEscapeReturnProperty"), -1},
+                   {QStringLiteral("intEscapeReturnDelay"), 9},
+                   {QStringLiteral("lngTenthSecsBetweenComRetries"), 3},
+                   {QStringLiteral("strSecureShiftOptions"), QStringLiteral("0100")}}),
+        c);
     EXPECT_EQ(c.lngPWTimeout, 600);
     EXPECT_FALSE(c.bExpandedLevels);
     EXPECT_EQ(c.intLevelCount, 32);
@@ -141,9 +152,11 @@ TEST(ConfigRecordTest, DerivationRules) {
     EXPECT_EQ(c.lngTenthSecsBetweenComRetries, 300);
     EXPECT_TRUE(c.bSecureShiftOption01);
     EXPECT_FALSE(c.bUseBLEUID) << "a missing column reads as false";
-    PropertyConfigFromRow(configRow({{QStringLiteral("lngPWTimeout"), 5}, {QStringLiteral("intInnerRangeFile_Format"), 2},
-                                     {QStringLiteral("strInnerRangeGenericFile_Name"), QStringLiteral("keys.txt")}}),
-                          c);
+    PropertyConfigFromRow(
+        configRow({{QStringLiteral("lngPWTimeout"), 5},
+                   {QStringLiteral("intInnerRangeFile_Format"), 2},
+                   {QStringLiteral("strInnerRangeGenericFile_Name"), QStringLiteral("keys.txt")}}),
+        c);
     EXPECT_EQ(c.lngPWTimeout, 300);
     EXPECT_EQ(c.strInnerRangeFileName, QStringLiteral("keys.txt"));
 }
@@ -165,12 +178,13 @@ TEST(ConfigRecordTest, CardLayoutRules) {
     };
     for (const auto& c : cases) {
         RRFID_Card_Layout l;
-        RFIDLayoutFromRow(configRow({{QStringLiteral("intRFIDLayout"), c.layout},
-                                     {QStringLiteral("bRFID_Track2"), c.track2Column ? -1 : 0},
-                                     {QStringLiteral("intRFIDTrack2_Format"), 5},
-                                     {QStringLiteral("bEnhancedRFID"), 0},
-                                     {QStringLiteral("strRFID_Security"), QString::fromLatin1(c.security)}}),
-                          l);
+        RFIDLayoutFromRow(
+            configRow({{QStringLiteral("intRFIDLayout"), c.layout},
+                       {QStringLiteral("bRFID_Track2"), c.track2Column ? -1 : 0},
+                       {QStringLiteral("intRFIDTrack2_Format"), 5},
+                       {QStringLiteral("bEnhancedRFID"), 0},
+                       {QStringLiteral("strRFID_Security"), QString::fromLatin1(c.security)}}),
+            l);
         EXPECT_EQ(l.KeySector, c.key) << c.layout;
         EXPECT_EQ(l.ThirdSector, c.third) << c.layout;
         EXPECT_EQ(l.Track2Sector, c.track2Sector) << c.layout;
@@ -187,9 +201,12 @@ TEST(ConfigRecordTest, CardLayoutRules) {
         EXPECT_EQ(l.CapacityOverride, -1);
     }
     RRFID_Card_Layout l;
-    EXPECT_THROW(RFIDLayoutFromRow(configRow({{QStringLiteral("intRFIDLayout"), 1}}), l), std::exception)
+    EXPECT_THROW(RFIDLayoutFromRow(configRow({{QStringLiteral("intRFIDLayout"), 1}}), l),
+                 std::exception)
         << "bEnhancedRFID is read strictly";
-    EXPECT_THROW(RFIDLayoutFromRow(configRow({{QStringLiteral("intRFIDLayout"), 300}, {QStringLiteral("bEnhancedRFID"), 0}}), l),
+    EXPECT_THROW(RFIDLayoutFromRow(configRow({{QStringLiteral("intRFIDLayout"), 300},
+                                              {QStringLiteral("bEnhancedRFID"), 0}}),
+                                   l),
                  std::exception);
 }
 
@@ -216,7 +233,8 @@ TEST(VersionCheckTest, Texts) {
     v.LOG.Actual = 1.2;
     v.SYS.Actual = 7.6;
     v.ARCH.Actual = -1;
-    EXPECT_EQ(VersionDatabase_Check_str(false, false), QStringLiteral("Version -1.00 of DAT database is invalid\r\n"));
+    EXPECT_EQ(VersionDatabase_Check_str(false, false),
+              QStringLiteral("Version -1.00 of DAT database is invalid\r\n"));
     v.DAT.Actual = 3.5;
     EXPECT_EQ(VersionDatabase_Check_str(false, false),
               QStringLiteral("Version 3.50 of DAT database is less than the required 3.60\r\n"));

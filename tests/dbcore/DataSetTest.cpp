@@ -183,7 +183,8 @@ TEST_F(DataSetTest, DatesAndNullDefaults) {
                                   QLocale(QLocale::English, QLocale::UnitedKingdom)}) {
         QLocale::setDefault(locale);
         SCOPED_TRACE(locale.name().toStdString());
-        sys.Database1.Exec(QStringLiteral("UPDATE Users SET datDeleted = NULL WHERE idxUserID = 7"));
+        sys.Database1.Exec(
+            QStringLiteral("UPDATE Users SET datDeleted = NULL WHERE idxUserID = 7"));
         const QString emptyText = FormatDateTime(DateDisplayFormat_str(), TDateTime(0.0));
         const QDateTime empty(QDate(1899, 12, 30), QTime(0, 0));
         TdmUser user(sys);
@@ -323,4 +324,23 @@ TEST(ClientLibraryTest, AlternativeLibraryOnThePathIsUsed) {
     }
 }
 
+} // namespace
+
+namespace {
+TEST_F(DataSetTest, NextKeyFailuresAnswerZeroAndSayWhy) {
+    TShownBoxes boxes;
+    TFbConnection none;
+    EXPECT_EQ(TdmSystem::UpdateNextKeyValue_int(none, QStringLiteral("ClientMachine")), 0);
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_EQ(boxes.texts[0],
+              QStringLiteral("Datasource Error|NextKeyDataSource must point to a Table!"));
+
+    TFbConnection log; // the log database has no next-key table
+    log.SetDatabase(site.LogDb());
+    EXPECT_EQ(TdmSystem::UpdateNextKeyValue_int(log, QStringLiteral("ClientMachine")), 0);
+    ASSERT_EQ(boxes.texts.size(), 2);
+    EXPECT_TRUE(
+        boxes.texts[1].contains(QStringLiteral(".UpdateNextKeyValue_int: An error occurred: ")))
+        << boxes.texts[1].toStdString();
+}
 } // namespace

@@ -22,9 +22,10 @@ protected:
 };
 
 TEST_F(DatabaseTest, SiteHoldsTheTablesVersionsAndSeedRows) {
-    for (const char* t : {"PropertyConfig", "PropertySettings", "DST", "ClientMachine", "ClientStation",
-                          "KeyPrintLayout", "KeyPrintFieldDef", "SerialNum", "NextIDClient", "Users",
-                          "PWD_History", "UserAuth", "Version_DAT", "Version_DSN", "Version_SYS", "LockLogs"})
+    for (const char* t :
+         {"PropertyConfig", "PropertySettings", "DST", "ClientMachine", "ClientStation",
+          "KeyPrintLayout", "KeyPrintFieldDef", "SerialNum", "NextIDClient", "Users", "PWD_History",
+          "UserAuth", "Version_DAT", "Version_DSN", "Version_SYS", "LockLogs"})
         EXPECT_TRUE(db.TableExists(QString::fromLatin1(t))) << t;
     const TRowSet serial = db.Query(QStringLiteral("SELECT * FROM SerialNum"));
     EXPECT_EQ(serial.Int(0, QStringLiteral("lngSerialNum")), 1);
@@ -33,11 +34,13 @@ TEST_F(DatabaseTest, SiteHoldsTheTablesVersionsAndSeedRows) {
     ASSERT_EQ(cfg.RowCount(), 1);
     EXPECT_EQ(cfg.Int(0, QStringLiteral("lngVRQPort")), 6669);
     EXPECT_EQ(cfg.Int(0, QStringLiteral("LNGVRQPORT")), 6669) << "field names ignore letter case";
-    EXPECT_EQ(cfg.Str(0, QStringLiteral("strInnerRangeGenericFile_Name")), QStringLiteral("Halvex_output001.dui"));
+    EXPECT_EQ(cfg.Str(0, QStringLiteral("strInnerRangeGenericFile_Name")),
+              QStringLiteral("Halvex_output001.dui"));
     TFbConnection log;
     log.SetDatabase(site.LogDb());
     log.Open();
-    const TRowSet next = log.Query(QStringLiteral("EXECUTE PROCEDURE NEXTLOGID(:N)"), {{QStringLiteral("N"), 5}});
+    const TRowSet next =
+        log.Query(QStringLiteral("EXECUTE PROCEDURE NEXTLOGID(:N)"), {{QStringLiteral("N"), 5}});
     EXPECT_EQ(next.Int(0, QStringLiteral("INTNEXTID")) + 2 - 5, 1) << "the first reserved number";
 }
 
@@ -46,19 +49,24 @@ TEST_F(DatabaseTest, SerialNumbersFollowTheRow) {
     EXPECT_EQ(TdmSystem::NextSerialNumber(db), 2);
     db.Exec(QStringLiteral("UPDATE SerialNum SET lngSerialNum = 1000, lngMax = 999"));
     EXPECT_EQ(TdmSystem::NextSerialNumber(db), 1);
-    EXPECT_EQ(db.Query(QStringLiteral("SELECT lngSerialNum FROM SerialNum")).Int(0, QStringLiteral("lngSerialNum")), 2);
+    EXPECT_EQ(db.Query(QStringLiteral("SELECT lngSerialNum FROM SerialNum"))
+                  .Int(0, QStringLiteral("lngSerialNum")),
+              2);
     db.Exec(QStringLiteral("DELETE FROM SerialNum"));
     EXPECT_EQ(TdmSystem::NextSerialNumber(db), 0);
 }
 
 TEST_F(DatabaseTest, NextKeyRules) {
-    db.Exec(QStringLiteral("INSERT INTO NextIDClient (strTableName, idxNextID, lngMaxID) VALUES ('LIMITED', 10, 10)"));
+    db.Exec(QStringLiteral(
+        "INSERT INTO NextIDClient (strTableName, idxNextID, lngMaxID) VALUES ('LIMITED', 10, 10)"));
     EXPECT_EQ(TdmSystem::UpdateNextKeyValue_int(db, QStringLiteral("limited")), 11);
-    EXPECT_EQ(TdmSystem::UpdateNextKeyValue_int(db, QStringLiteral("LIMITED")), 0) << "refused at its limit";
+    EXPECT_EQ(TdmSystem::UpdateNextKeyValue_int(db, QStringLiteral("LIMITED")), 0)
+        << "refused at its limit";
     EXPECT_EQ(TdmSystem::UpdateNextKeyValue_int(db, QStringLiteral("LIMITED")), 0);
     EXPECT_EQ(TdmSystem::UpdateNextKeyValue_int(db, QStringLiteral("NewTable")), 1);
     EXPECT_EQ(TdmSystem::UpdateNextKeyValue_int(db, QStringLiteral("NEWTABLE")), 2);
-    const TRowSet r = db.Query(QStringLiteral("SELECT * FROM NextIDClient WHERE strTableName = 'NEWTABLE'"));
+    const TRowSet r =
+        db.Query(QStringLiteral("SELECT * FROM NextIDClient WHERE strTableName = 'NEWTABLE'"));
     EXPECT_EQ(r.Int(0, QStringLiteral("lngMaxID")), 0);
 }
 
@@ -120,7 +128,8 @@ TEST_F(DatabaseTest, MachineRowIsCreatedOnceAndRenamesRefuseDuplicates) {
     UpdateMachineName(dm, other, QStringLiteral("FRONTDESK"), 1);
     UpdateMachineName(dm, id, QStringLiteral("FRONTDESK"), 0); // its own name: allowed
     const TConnectionGuard open(sys.Database1);
-    EXPECT_EQ(dm.qryClientMachine_ByMachineID(other).Str(0, QStringLiteral("strName")), QStringLiteral("BACKOFFICE"));
+    EXPECT_EQ(dm.qryClientMachine_ByMachineID(other).Str(0, QStringLiteral("strName")),
+              QStringLiteral("BACKOFFICE"));
 }
 
 TEST(ServerDatabaseTest, TwoProcessesWithFourThreadsGetDistinctConsecutiveNumbers) {
@@ -128,13 +137,15 @@ TEST(ServerDatabaseTest, TwoProcessesWithFourThreadsGetDistinctConsecutiveNumber
     const QString data = qEnvironmentVariable("VRQ_FB_DATA");
     if (server.isEmpty() || data.isEmpty())
         GTEST_SKIP() << "no Firebird server (scripts/firebird-server.sh start)";
-    const QString dir = data + QStringLiteral("/serial-") + QString::number(QCoreApplication::applicationPid());
+    const QString dir =
+        data + QStringLiteral("/serial-") + QString::number(QCoreApplication::applicationPid());
     QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), dir});
     ASSERT_TRUE(CreateSite(dir, 6669, server).isEmpty());
     const QString name = server + u':' + dir + QStringLiteral("/halvexdatav2.GDB");
     QProcess a, b;
     for (QProcess* p : {&a, &b})
-        p->start(BinDir() + QStringLiteral("/db_serial_helper"), {name, QStringLiteral("4"), QStringLiteral("500")});
+        p->start(BinDir() + QStringLiteral("/db_serial_helper"),
+                 {name, QStringLiteral("4"), QStringLiteral("500")});
     ASSERT_TRUE(a.waitForFinished(300000));
     ASSERT_TRUE(b.waitForFinished(300000));
     EXPECT_EQ(a.exitCode(), 0) << a.readAllStandardError().constData();
