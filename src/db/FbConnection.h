@@ -175,8 +175,12 @@ public:
             m_c.Open();
     }
     ~TConnectionGuard() {
-        if (!m_wasOpen)
-            m_c.Close();
+        if (m_wasOpen)
+            return;
+        try {
+            m_c.Close(); // the handle is let go even when the detach fails
+        } catch (const EUlmex&) {
+        }
     }
     TConnectionGuard(const TConnectionGuard&) = delete;
     TConnectionGuard& operator=(const TConnectionGuard&) = delete;

@@ -3,17 +3,17 @@
 #include "UlmexMsgBox.h"
 #include "dmodSystem.h"
 #include "formMain.h"
-#include "unitRFID.h"
-#include "unitRFIDKeys.h"
-#include "unitSharedSettings.h"
-#include "unitUtils.h"
 #include "unitComLog.h"
 #include "unitDeviceTransaction.h"
 #include "unitFargoWrite.h"
 #include "unitPropertyConfigSettings.h"
+#include "unitRFID.h"
+#include "unitRFIDKeys.h"
+#include "unitSharedSettings.h"
 #include "unitSharedStuff.h"
 #include "unitStationRegistry.h"
 #include "unitTrace.h"
+#include "unitUtils.h"
 #include "unitVRQMain.h"
 #include "untFileDrops.h"
 
@@ -23,10 +23,15 @@
 
 namespace {
 
-QString res(const char* t) { return QCoreApplication::translate("Resource", t); }
+QString res(const char* t) {
+    return QCoreApplication::translate("Resource", t);
+}
 
 // The serial number of a worker runs on a connection of its own, opened on first use in the
-// worker's thread and closed when the thread ends.
+// worker's thread and closed when the thread ends. An attachment lost while the worker was idle
+// (database server restarted) gets one fresh attachment before the request fails; the number
+// comes from the row, so a retry never repeats one. Other failures go to the caller, which
+// records them; the next request attaches again.
 int64_t workerSerialNumber() {
     thread_local std::unique_ptr<TFbConnection> connection;
     const QString name = DataModules().dmSystem->Database1.Database();
@@ -34,13 +39,31 @@ int64_t workerSerialNumber() {
         connection = std::make_unique<TFbConnection>();
         connection->SetDatabase(name);
     }
-    if (!connection->Connected())
+    const bool reused = connection->Connected();
+    try {
         connection->Open();
-    return TdmSystem::NextSerialNumber(*connection);
+        return TdmSystem::NextSerialNumber(*connection);
+    } catch (const EFbError& e) {
+        if (!e.IsConnectionLost())
+            throw;
+        connection->Abandon();
+        if (!reused)
+            throw;
+        DebugLog(QStringLiteral("Serial number connection lost, attaching again: ") +
+                 ExceptionText(e));
+    }
+    try {
+        connection->Open();
+        return TdmSystem::NextSerialNumber(*connection);
+    } catch (const EFbError& e) {
+        if (e.IsConnectionLost())
+            connection->Abandon();
+        throw;
+    }
 }
 
-void fillGrid(QTableWidget* grid, const QStringList& headers, const TRowSet& rows, const QStringList& fields,
-              const QStringList& absFields) {
+void fillGrid(QTableWidget* grid, const QStringList& headers, const TRowSet& rows,
+              const QStringList& fields, const QStringList& absFields) {
     grid->clear();
     grid->setColumnCount(int(headers.size()));
     grid->setHorizontalHeaderLabels(headers);
@@ -79,8 +102,8 @@ void LoadContactlessSettings() {
     s.bEnhancedRFID = l.bEnhancedRFID;
     s.intRFIDTrack2_Format = l.intRFIDTrack2_Format;
     s.STRRFIDSECTOR_KEYA = l.STRRFIDSECTOR_KEYA;
-    s.UseProxWriteBuzzer = StrToBool_b(
-        HalvexIni().ReadString(QStringLiteral("MISC"), QStringLiteral("UseProxWriteBuzzer"), QStringLiteral("True")));
+    s.UseProxWriteBuzzer = StrToBool_b(HalvexIni().ReadString(
+        QStringLiteral("MISC"), QStringLiteral("UseProxWriteBuzzer"), QStringLiteral("True")));
     if (!RFIDKeys_Read_b(g_Attach().LinkPath, s.keys, &s.keysProblem))
         s.keys.valid = false;
     SetContactlessSettings(s);
@@ -96,9 +119,12 @@ QString& g_strTimeStationIPAddr() {
 TServerWiring::TServerWiring() {
     TDispatchServices& s = m_dispatcher.Services();
     s.PrinterDispatch = [](TClientConnection& conn, TDeviceRequest& r, QByteArray& answer) {
-        return PrinterDispatch(r.command, r.deviceName, r.printLayout, r.data, answer, conn.Error());
+        return PrinterDispatch(r.command, r.deviceName, r.printLayout, r.data, answer,
+                               conn.Error());
     };
-    s.GenericFileWrite = [](const QByteArray& data, const QString& format) { GenericFileWrite(data, format); };
+    s.GenericFileWrite = [](const QByteArray& data, const QString& format) {
+        GenericFileWrite(data, format);
+    };
     s.InnerRangeFileWrite = [](const QByteArray& data, const QString& format) {
         const RPropertyConfig& c = g_PropertyConfig();
         TInnerRangeSettings settings;
@@ -148,10 +174,12 @@ void TServerWiring::RefreshBrowseLists(TfrmMain& window) {
     try {
         const TConnectionGuard open(dm.dmSystem->Database1);
         fillGrid(window.ThisStationGrid(),
-                 {res("Station ID"), res("Port"), res("Encoder Baud"), res("LPI Baud"), res("Driver Name")},
+                 {res("Station ID"), res("Port"), res("Encoder Baud"), res("LPI Baud"),
+                  res("Driver Name")},
                  dm.dmClientMachineInfo->qryClientStation_Local(vrq ? vrq->MachineID() : 0),
-                 {QStringLiteral("STRSTATIONID"), QStringLiteral("LNGPORT"), QStringLiteral("LNGENCODER_BAUD"),
-                  QStringLiteral("LNGLPI_BAUD"), QStringLiteral("STRDEVICENAME")},
+                 {QStringLiteral("STRSTATIONID"), QStringLiteral("LNGPORT"),
+                  QStringLiteral("LNGENCODER_BAUD"), QStringLiteral("LNGLPI_BAUD"),
+                  QStringLiteral("STRDEVICENAME")},
                  {QStringLiteral("LNGPORT")});
         const TRowSet all = dm.dmClientMachineInfo->qryClientStation_All();
         g_strTimeStationIPAddr().clear();
@@ -159,9 +187,12 @@ void TServerWiring::RefreshBrowseLists(TfrmMain& window) {
             if (all.Str(r, QStringLiteral("STRSTATIONID")).toUpper() == QStringLiteral("TIME"))
                 g_strTimeStationIPAddr() = all.Str(r, QStringLiteral("STRIPADDR"));
         fillGrid(window.AllClientMachinesGrid(),
-                 {res("Station ID"), res("Machine Name"), res("Port"), res("IP Address"), res("Type"), res("ID")}, all,
-                 {QStringLiteral("STRSTATIONID"), QStringLiteral("STRNAME"), QStringLiteral("LNGPORT"),
-                  QStringLiteral("STRIPADDR"), QStringLiteral("LNGMACHINETYPE"), QStringLiteral("IDXMACHINEID")},
+                 {res("Station ID"), res("Machine Name"), res("Port"), res("IP Address"),
+                  res("Type"), res("ID")},
+                 all,
+                 {QStringLiteral("STRSTATIONID"), QStringLiteral("STRNAME"),
+                  QStringLiteral("LNGPORT"), QStringLiteral("STRIPADDR"),
+                  QStringLiteral("LNGMACHINETYPE"), QStringLiteral("IDXMACHINEID")},
                  {QStringLiteral("LNGPORT")});
     } catch (const std::exception& e) {
         ReportStepError(QStringLiteral("TfrmMain.RefreshBrowseLists:"), ExceptionText(e));
@@ -176,7 +207,8 @@ void TServerWiring::Attach(TfrmMain& window) {
     window.RefreshBrowseLists = [this, &window] { RefreshBrowseLists(window); };
     vrq->ListeningPort = [] { return int(g_PropertyConfig().lngVRQPort); };
     vrq->RunStartupDialog = [&dm, &window](int* code) {
-        TfrmSplash splash(dm.dmSystem->Database1, dm.dmTransLog->dbTransLog, QCoreApplication::arguments(), &window);
+        TfrmSplash splash(dm.dmSystem->Database1, dm.dmTransLog->dbTransLog,
+                          QCoreApplication::arguments(), &window);
         splash.LogonStep = false;
         const bool ok = splash.exec() == QDialog::Accepted;
         *code = g_intAppInitReturnCode;
@@ -186,10 +218,17 @@ void TServerWiring::Attach(TfrmMain& window) {
     };
     THousekeepingServices& h = vrq->Housekeeping;
     h.Connection = [&dm](bool open) {
-        if (open)
+        if (open) {
             dm.dmSystem->Database1.Open();
-        else
+            return;
+        }
+        // Called from a destructor: a lost attachment is let go without a throw, and the next
+        // step attaches again.
+        try {
             dm.dmSystem->Database1.Close();
+        } catch (const std::exception& e) {
+            DebugLog(QStringLiteral("Database close: ") + ExceptionText(e));
+        }
     };
     h.MachineID_Get = [&dm](const QString& name) {
         return MachineID_Get(*dm.dmClientMachineInfo, name, QString(), 0);
@@ -206,8 +245,11 @@ void TServerWiring::Attach(TfrmMain& window) {
     h.WriteIPAddresses = [&dm](int id, const QString& address, const QString& preferred) {
         const TConnectionGuard open(dm.dmSystem->Database1);
         return dm.dmSystem->Database1.Exec(
-                   QStringLiteral("UPDATE ClientMachine SET STRIPADDR = :A, STRPREFERREDIPADDR = :P WHERE "
-                                  "idxMachineID = :ID"),
-                   {{QStringLiteral("A"), address}, {QStringLiteral("P"), preferred}, {QStringLiteral("ID"), id}}) > 0;
+                   QStringLiteral(
+                       "UPDATE ClientMachine SET STRIPADDR = :A, STRPREFERREDIPADDR = :P WHERE "
+                       "idxMachineID = :ID"),
+                   {{QStringLiteral("A"), address},
+                    {QStringLiteral("P"), preferred},
+                    {QStringLiteral("ID"), id}}) > 0;
     };
 }

@@ -63,7 +63,9 @@ int64_t TStationMessage::IntField(const QByteArray& name, int64_t def) const {
     return ok ? v : def;
 }
 
-QByteArray TStationMessage::Action() const { return AsciiUpper(Field("strAction")); }
+QByteArray TStationMessage::Action() const {
+    return AsciiUpper(Field("strAction"));
+}
 
 TMessageKind Classify(const QByteArray& body) {
     if (body == "BEACONREPLY")
@@ -77,7 +79,26 @@ TMessageKind Classify(const QByteArray& body) {
     return TMessageKind::Action;
 }
 
-TReply::TReply(const QByteArray& action) { m_lines.append("strAction=" + action); }
+bool AnsweredWithoutWait(const QByteArray& body) {
+    switch (Classify(body)) {
+    case TMessageKind::BeaconReply:
+    case TMessageKind::BeaconRequest:
+        return true;
+    case TMessageKind::GoListen:
+    case TMessageKind::GoPartialDeaf:
+        return false;
+    case TMessageKind::Action:
+        break;
+    }
+    static const QByteArrayList immediate = {
+        "LINK",        "DATETIMEREQUEST", "DBFLAGSTATUS",    "DBFLAGREQUEST",
+        "DBFLAGCLEAR", "THREADTYPESET",   "THREADTYPECOUNT", "ESCAPEFLAGSET"};
+    return immediate.contains(TStationMessage(body).Action());
+}
+
+TReply::TReply(const QByteArray& action) {
+    m_lines.append("strAction=" + action);
+}
 
 TReply& TReply::Add(const QByteArray& name, const QByteArray& value) {
     m_lines.append(name + '=' + value);
@@ -98,9 +119,13 @@ QByteArray TReply::Frame() const {
     return out;
 }
 
-QByteArray FrameBare(const QByteArray& keyword) { return STX + keyword + ETX; }
+QByteArray FrameBare(const QByteArray& keyword) {
+    return STX + keyword + ETX;
+}
 
-QByteArray Greeting(const QByteArray& computerName) { return "CHN=" + computerName; }
+QByteArray Greeting(const QByteArray& computerName) {
+    return "CHN=" + computerName;
+}
 
 QByteArrayList TBlockAssembler::Feed(const QByteArray& block, int64_t nowMs) {
     QByteArrayList out;

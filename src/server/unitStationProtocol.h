@@ -44,6 +44,9 @@ private:
 // Message kinds in the order they are tested.
 enum class TMessageKind { BeaconReply, BeaconRequest, GoListen, GoPartialDeaf, Action };
 TMessageKind Classify(const QByteArray& body);
+// Whether the handling of a message never waits on the connection's own event loop (no device,
+// file or database work), so it may run inside the socket's read notification.
+bool AnsweredWithoutWait(const QByteArray& body);
 
 // Reply lines collected in order: "strAction=" + action first.
 class TReply {

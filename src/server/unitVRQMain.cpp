@@ -1,24 +1,23 @@
 #include "unitVRQMain.h"
 
+#include "Errors.h"
 #include "UlmexMsgBox.h"
 #include "unitComLog.h"
 #include "unitPropertyConfigSettings.h"
-#include "unitSharedStuff.h"
 #include "unitServerState.h"
 #include "unitSharedSettings.h"
+#include "unitSharedStuff.h"
 #include "unitTrace.h"
 #include "unitUtils.h"
 
-#include "Errors.h"
-
 #include <QAbstractButton>
 #include <QAction>
-#include <QNetworkInterface>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QNetworkInterface>
 #include <QRandomGenerator>
 #include <QThread>
 #include <QTimer>
@@ -32,7 +31,9 @@ void ReportStepError(const QString& step, const QString& text, int timeOutSecs) 
 }
 
 namespace {
-QString res(const char* text) { return QCoreApplication::translate("Resource", text); }
+QString res(const char* text) {
+    return QCoreApplication::translate("Resource", text);
+}
 const QString kAppMutexName = QStringLiteral("Global\\MUTEX_NAME_VRQ_APPLICATION");
 } // namespace
 
@@ -41,7 +42,8 @@ TVRQMain::TVRQMain(QWidget* form, std::function<void()> refreshBrowseLists,
     : QObject(form), m_form(form), m_refreshBrowseLists(std::move(refreshBrowseLists)),
       m_handler(handler) {
     DebugLog(QStringLiteral("TVRQMain.create"));
-    m_serverSocket = form ? form->findChild<TServerWSocket*>(QStringLiteral("ServerWSocket")) : nullptr;
+    m_serverSocket =
+        form ? form->findChild<TServerWSocket*>(QStringLiteral("ServerWSocket")) : nullptr;
     if (!m_serverSocket)
         m_serverSocket = new TServerWSocket(this);
     connect(m_serverSocket, &TServerWSocket::IncomingDescriptor, this, &TVRQMain::Accept);
@@ -52,8 +54,9 @@ TVRQMain::TVRQMain(QWidget* form, std::function<void()> refreshBrowseLists,
     connect(m_listenCheckTimer, &QTimer::timeout, this, &TVRQMain::ListenCheck);
     connect(m_ipCheckTimer, &QTimer::timeout, this, &TVRQMain::IPCheck);
     connect(m_logonCheckTimer, &QTimer::timeout, this, [this] {
-        auto* chk = m_form ? m_form->findChild<QAbstractButton*>(QStringLiteral("chkAutoLogonCheck"))
-                           : nullptr;
+        auto* chk = m_form
+                        ? m_form->findChild<QAbstractButton*>(QStringLiteral("chkAutoLogonCheck"))
+                        : nullptr;
         if (chk && chk->isChecked())
             LogonCheck();
     });
@@ -116,8 +119,7 @@ void TVRQMain::FormCreate(const QStringList& args) {
         if (a == QStringLiteral("/COMLOG")) {
             m_startup.comLog = true;
             SetComLogEnabled(true);
-        }
-        else if (a == QStringLiteral("/MAXIMIZE"))
+        } else if (a == QStringLiteral("/MAXIMIZE"))
             m_startup.keepWindow = true;
     }
 
@@ -162,8 +164,8 @@ void TVRQMain::FormCreate(const QStringList& args) {
 
     RefreshComputerInformation();
 
-    const QString interval = ini.ReadString(QStringLiteral("VRQ"), QStringLiteral("IPCheckInterval"),
-                                            QStringLiteral("306000"));
+    const QString interval = ini.ReadString(
+        QStringLiteral("VRQ"), QStringLiteral("IPCheckInterval"), QStringLiteral("306000"));
     bool numeric = false;
     const qint64 ms = interval.trimmed().toLongLong(&numeric);
     m_startup.ipCheckIntervalMs = interval.trimmed() == QStringLiteral("0") ? 0
@@ -248,7 +250,9 @@ bool TVRQMain::Listen(const QHostAddress& address, quint16 port, QString* error)
     return true;
 }
 
-quint16 TVRQMain::ServerPort() const { return m_serverSocket->serverPort(); }
+quint16 TVRQMain::ServerPort() const {
+    return m_serverSocket->serverPort();
+}
 
 QString TVRQMain::NewIdentity(const void* object) const {
     const auto a = quint64(reinterpret_cast<uintptr_t>(object));
@@ -295,6 +299,18 @@ void TVRQMain::ConnectionEnded(TClientThread* thread) {
 
 void TVRQMain::RebuildClientListBox() {
     Q_EMIT ConnectionListChanged();
+    // A burst of connections refills the box once, not once per connection (which grew with
+    // the square of the connection count).
+    if (!m_form || m_listBoxRefreshQueued)
+        return;
+    m_listBoxRefreshQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        m_listBoxRefreshQueued = false;
+        RefreshClientListBox();
+    });
+}
+
+void TVRQMain::RefreshClientListBox() {
     auto* box = m_form ? m_form->findChild<QListWidget*>(QStringLiteral("ClientListBox")) : nullptr;
     if (!box)
         return;
@@ -367,7 +383,8 @@ void TVRQMain::GoListen() {
 void TVRQMain::GoPartialDeaf() {
     LogoffAllStations();
     ShowDeaf();
-    const int secs = HalvexIni().ReadInteger(QStringLiteral("Misc"), QStringLiteral("DeafTimeOut"), 3600);
+    const int secs =
+        HalvexIni().ReadInteger(QStringLiteral("Misc"), QStringLiteral("DeafTimeOut"), 3600);
     m_deafUntil = QDateTime::currentDateTime().addSecs(secs);
     m_listenCheckTimer->start();
 }
@@ -521,7 +538,8 @@ bool TVRQMain::SetIPinDB(const QString& address) {
             step = 30;
             if (current != address) {
                 step = 32;
-                DebugLog(QStringLiteral("Inside SetIPinDB - FstrPreferredIPAddr = ") + m_preferredIP);
+                DebugLog(QStringLiteral("Inside SetIPinDB - FstrPreferredIPAddr = ") +
+                         m_preferredIP);
                 if (Housekeeping.WriteIPAddresses)
                     Housekeeping.WriteIPAddresses(m_machineID, address, m_preferredIP);
                 step = 35;
@@ -580,7 +598,9 @@ QString TVRQMain::FlagHolderText() {
     return h->Identity();
 }
 
-void TVRQMain::RefreshDBFlagLabel() { SetControlText("lblDBFlag", FlagHolderText()); }
+void TVRQMain::RefreshDBFlagLabel() {
+    SetControlText("lblDBFlag", FlagHolderText());
+}
 
 void TVRQMain::EnablePeriodicWork(bool enable) {
     if (enable) {

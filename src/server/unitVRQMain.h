@@ -25,8 +25,13 @@ void ReportStepError(const QString& step, const QString& text, int timeOutSecs =
 class TServerWSocket : public QTcpServer {
     Q_OBJECT
 public:
+    // Connections the kernel holds for us while the main thread is busy; Qt's default of 50
+    // made a burst of stations wait for SYN retries (a second each) once it was full.
+    static constexpr int kListenBacklog = 1024;
+
     explicit TServerWSocket(QObject* parent = nullptr) : QTcpServer(parent) {
         setObjectName(QStringLiteral("ServerWSocket"));
+        setListenBacklogSize(kListenBacklog);
     }
 
 Q_SIGNALS:
@@ -38,8 +43,8 @@ protected:
 
 // Start-up switches and state of the process.
 struct TStartupState {
-    bool comLog = false;       // "/COMLOG"
-    bool keepWindow = false;   // "/MAXIMIZE"
+    bool comLog = false;     // "/COMLOG"
+    bool keepWindow = false; // "/MAXIMIZE"
     bool startupFailed = false;
     bool firstShow = true;
     bool shouldListen = false;
@@ -145,6 +150,7 @@ private:
     void ConnectionEnded(TClientThread* thread);
     QString NewIdentity(const void* object) const;
     void RebuildClientListBox();
+    void RefreshClientListBox();
     void SetControlText(const char* name, const QString& text);
     void SetControlEnabled(const char* name, bool enabled);
     QTimer* FindOrCreateTimer(const char* name, int intervalMs, bool enabled);
@@ -168,5 +174,6 @@ private:
     QString m_preferredIP;
     bool m_deaf = false;
     bool m_autoListen = false;
+    bool m_listBoxRefreshQueued = false;
     QDateTime m_deafUntil;
 };

@@ -11,6 +11,8 @@
 #include <QDeadlineTimer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <cerrno>
+#include <sys/socket.h>
 
 using namespace StationProtocol;
 
@@ -20,8 +22,12 @@ std::atomic<int> g_beaconTimeOutSecs{35};
 constexpr qint64 kMaxBlock = 64 * 1024;
 } // namespace
 
-int TClientThread::BeaconTimeOutSecs() { return g_beaconTimeOutSecs.load(); }
-void TClientThread::SetBeaconTimeOutSecs(int secs) { g_beaconTimeOutSecs = secs; }
+int TClientThread::BeaconTimeOutSecs() {
+    return g_beaconTimeOutSecs.load();
+}
+void TClientThread::SetBeaconTimeOutSecs(int secs) {
+    g_beaconTimeOutSecs = secs;
+}
 
 TClientConnection::TClientConnection(qintptr handle, TClientThread& thread)
     : m_thread(thread), m_handle(handle) {}
@@ -38,9 +44,13 @@ TDeviceSession& TClientConnection::Devices() {
     return *m_devices;
 }
 
-const QString& TClientConnection::Identity() const { return m_thread.Identity(); }
+const QString& TClientConnection::Identity() const {
+    return m_thread.Identity();
+}
 
-TVRQMain* TClientConnection::Main() const { return m_thread.Main(); }
+TVRQMain* TClientConnection::Main() const {
+    return m_thread.Main();
+}
 
 bool TClientConnection::Start() {
     m_socket = new QTcpSocket(this);
@@ -69,7 +79,21 @@ bool TClientConnection::Start() {
 bool TClientConnection::Send(const QByteArray& bytes) {
     if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
         return false;
-    if (m_socket->write(bytes) != bytes.size())
+    qsizetype done = 0;
+    // With nothing queued in the socket object a reply goes straight to the kernel; the
+    // object's write buffer would arm and disarm its write notifier (two event loop wake-ups)
+    // for every reply. What the kernel does not take at once is queued behind as before.
+    if (m_socket->bytesToWrite() == 0) {
+        const ssize_t n = ::send(int(m_socket->socketDescriptor()), bytes.constData(),
+                                 size_t(bytes.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            return false;
+        done = std::max<qsizetype>(n, 0);
+        if (done == bytes.size())
+            return true;
+    }
+    const QByteArray rest = bytes.mid(done);
+    if (m_socket->write(rest) != rest.size())
         return false;
     m_socket->flush();
     return true;
@@ -79,13 +103,27 @@ void TClientConnection::OnReadyRead() {
     // Only read here; the dispatch runs from the event loop so that its waits see later data.
     while (m_socket->bytesAvailable() > 0) {
         const qint64 avail = m_socket->bytesAvailable();
-        const QByteArray block = m_socket->read(std::min(avail > 0 ? avail : kDefaultReadSize, kMaxBlock));
+        const QByteArray block =
+            m_socket->read(std::min(avail > 0 ? avail : kDefaultReadSize, kMaxBlock));
         if (block.isEmpty())
             break;
         const int64_t now = QDateTime::currentMSecsSinceEpoch();
-        for (const QByteArray& complete : m_assembler.Feed(block, now))
+        for (const QByteArray& complete : m_assembler.Feed(block, now)) {
+            // A request that never waits is answered here, saving a trip through the event
+            // loop; anything behind a queued request is queued too so that order is kept.
+            if (m_queuedDispatches == 0 && AnsweredWithoutWait(ExtractBody(complete))) {
+                Dispatch(complete);
+                continue;
+            }
+            ++m_queuedDispatches;
             QMetaObject::invokeMethod(
-                this, [this, complete] { Dispatch(complete); }, Qt::QueuedConnection);
+                this,
+                [this, complete] {
+                    --m_queuedDispatches;
+                    Dispatch(complete);
+                },
+                Qt::QueuedConnection);
+        }
     }
 }
 
@@ -120,15 +158,19 @@ void TClientConnection::Dispatch(const QByteArray& block) {
         if (IMessageHandler* h = m_thread.Handler())
             h->HandleMessage(*this, msg);
     } catch (const std::exception& e) {
-        m_error.Record(-99, {QStringLiteral("Error - Server WSocket Data Available"),
-                             ExceptionText(e)});
+        m_error.Record(-99,
+                       {QStringLiteral("Error - Server WSocket Data Available"), ExceptionText(e)});
         DebugLog(m_error.Text());
     }
 }
 
-void TClientConnection::OnDisconnected() { Close(); }
+void TClientConnection::OnDisconnected() {
+    Close();
+}
 
-void TClientConnection::Close() { m_thread.RequestClose(); }
+void TClientConnection::Close() {
+    m_thread.RequestClose();
+}
 
 void TClientConnection::EnableBeaconTimer() {
     if (!m_beaconRunning && m_beaconTimer)
@@ -149,7 +191,8 @@ bool TClientConnection::RunBeacon() {
     const int limit = TClientThread::BeaconTimeOutSecs();
     PumpEventsUntil(
         [&] {
-            return m_beaconAnswered || m_thread.CloseRequested() || SecondClock() - started >= limit;
+            return m_beaconAnswered || m_thread.CloseRequested() ||
+                   SecondClock() - started >= limit;
         },
         (limit + 2) * 1000, 50);
     const bool answered = m_beaconAnswered;

@@ -76,6 +76,8 @@ private:
     int m_interfaceType = 1;
     bool m_beaconRunning = false;
     bool m_beaconAnswered = false;
+    // Dispatches posted to the event loop and not started yet.
+    int m_queuedDispatches = 0;
     std::unique_ptr<TDeviceSession> m_devices;
 };
 

@@ -1,18 +1,18 @@
 // Stations that misbehave must not stop the server from answering the others.
+#include "IniFile.h"
 #include "ProgramFixture.h"
 
-#include "IniFile.h"
-
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QElapsedTimer>
-#include <QThread>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTcpSocket>
+#include <QThread>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
-
-#include <csignal>
 
 namespace {
 
@@ -144,7 +144,77 @@ TEST(FaultTest, KilledServerContinuesAfterTheHighestNumberHandedOut) {
         if (!r.contains("strRecv="))
             QThread::msleep(200);
     }
-    EXPECT_EQ(r.mid(r.indexOf("strRecv=") + 8).split('\r').value(0).toLongLong(), highest + 1) << r.constData();
+    EXPECT_EQ(r.mid(r.indexOf("strRecv=") + 8).split('\r').value(0).toLongLong(), highest + 1)
+        << r.constData();
+}
+
+} // namespace
+
+namespace {
+
+// Waits until the file holds the text.
+bool waitForFileText(const QString& path, const QByteArray& text, int timeoutMs = 10000) {
+    const QDeadlineTimer deadline(timeoutMs);
+    do {
+        QFile f(path);
+        if (f.open(QIODevice::ReadOnly) && f.readAll().contains(text))
+            return true;
+        QThread::msleep(50);
+    } while (!deadline.hasExpired());
+    return false;
+}
+
+// Whether the process has the file open (a removed device still counts).
+bool holdsFile(qint64 pid, const QString& path) {
+    const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+    for (const QString& fd :
+         fds.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)) {
+        const QString target = QFile::symLinkTarget(fds.filePath(fd));
+        if (target == path || target.startsWith(path + QStringLiteral(" (")))
+            return true;
+    }
+    return false;
+}
+
+// The encoder goes away (its simulator killed) while a worker waits for its answer: the worker
+// answers with the read failure, and the port is free for the encoder that comes next.
+TEST(FaultTest, EncoderGoneDuringAReadFailsTheTransactionAndFreesThePort) {
+    TProgramFixture site;
+    ASSERT_TRUE(site.Ok()) << site.Error().toStdString();
+    // It takes the command (ACK) and never answers.
+    const QString first = site.StartEncoderSim(7, {QStringLiteral("--no-answer")});
+    ASSERT_TRUE(first.startsWith(QStringLiteral("/dev/"))) << first.toStdString();
+    QProcess& server = site.Start({QStringLiteral("/MAXIMIZE"), QStringLiteral("/COMLOG")});
+    ASSERT_TRUE(site.WaitForDebugLine(QStringLiteral("After Listening")));
+    const QByteArray comLink = "strAction=COMLINK\r\nintComPort=7\r\nintBaudRate=115200\r\nbUSB=0";
+    const QByteArray status =
+        "strAction=DEVICETRANSACTION\r\nbytCommand=1\r\nintResponse=50\r\nintDelay=";
+
+    TLoopbackStation a(site.Port());
+    ASSERT_EQ(ReplyField(a.Request(comLink), "strResult"), "Success");
+    ASSERT_TRUE(holdsFile(server.processId(), first));
+    a.Send(status + "20");
+    // The ACK in the port log: the worker now waits for the answer.
+    ASSERT_TRUE(waitForFileText(site.WorkPath() + QStringLiteral("/PellCom.Log"), " In 06"));
+    ASSERT_EQ(::kill(pid_t(site.EncoderSimPid()), SIGKILL), 0);
+    const QByteArray failed = a.Receive(30000);
+    EXPECT_EQ(ReplyField(failed, "strResult"), "Failure") << failed.constData();
+    EXPECT_TRUE(ReplyField(failed, "strErrorData").startsWith("Error - Com Read"))
+        << "the vanished device, not a time-out: " << failed.constData();
+    ASSERT_EQ(server.state(), QProcess::Running);
+    EXPECT_FALSE(holdsFile(server.processId(), first)) << "the dead device is still open";
+    EXPECT_EQ(ReplyField(a.Request("strAction=LINK"), "strResult"), "Success");
+
+    const QString second = site.StartEncoderSim(7);
+    ASSERT_TRUE(second.startsWith(QStringLiteral("/dev/"))) << second.toStdString();
+    TLoopbackStation b(site.Port());
+    const QByteArray linked = b.Request(comLink);
+    EXPECT_EQ(ReplyField(linked, "strResult"), "Success") << linked.constData();
+    const QByteArray answered = b.Request(status + "3");
+    EXPECT_EQ(ReplyField(answered, "strResult"), "Success") << answered.constData();
+    EXPECT_EQ(ReplyField(answered, "strRecv"),
+              QByteArray("\x02"
+                         "320010010000000BFEA0001127A11127A1\x03"));
 }
 
 } // namespace

@@ -4,11 +4,11 @@
 
 #include <QDate>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
-
 #include <csignal>
 
 namespace {
@@ -19,16 +19,27 @@ quint16 freePort() {
 }
 } // namespace
 
-QString TProgramFixture::BinDir() const { return qEnvironmentVariable("VRQ_BIN_DIR"); }
+QString TProgramFixture::BinDir() const {
+    return qEnvironmentVariable("VRQ_BIN_DIR");
+}
 
-TProgramFixture::TProgramFixture() {
+TProgramFixture::TProgramFixture(const TSiteLocation& location) {
     m_port = freePort();
+    m_sitePath =
+        location.directory.isEmpty() ? m_work.filePath(QStringLiteral("site")) : location.directory;
+    QStringList args{QStringLiteral("--site"), m_sitePath, QStringLiteral("--port"),
+                     QString::number(m_port)};
+    if (!location.server.isEmpty()) {
+        args << QStringLiteral("--server") << location.server;
+        m_removeSite = true;
+    }
     QProcess init;
     init.setProcessEnvironment(Environment());
-    init.start(BinDir() + QStringLiteral("/vrq_initdb"),
-               {QStringLiteral("--site"), SitePath(), QStringLiteral("--port"), QString::number(m_port)});
-    if (!init.waitForFinished(120000) || init.exitStatus() != QProcess::NormalExit || init.exitCode() != 0) {
-        m_error = QStringLiteral("vrq_initdb failed: ") + QString::fromLocal8Bit(init.readAllStandardError());
+    init.start(BinDir() + QStringLiteral("/vrq_initdb"), args);
+    if (!init.waitForFinished(120000) || init.exitStatus() != QProcess::NormalExit ||
+        init.exitCode() != 0) {
+        m_error = QStringLiteral("vrq_initdb failed: ") +
+                  QString::fromLocal8Bit(init.readAllStandardError());
         return;
     }
     TIniFile ini(m_work.filePath(QStringLiteral("halvex.ini")));
@@ -36,7 +47,15 @@ TProgramFixture::TProgramFixture() {
     m_ok = true;
 }
 
-TProgramFixture::~TProgramFixture() { StopAll(); }
+TProgramFixture::~TProgramFixture() {
+    StopAll();
+    if (m_removeSite)
+        QDir(m_sitePath).removeRecursively();
+}
+
+void TProgramFixture::SetEnvironment(const QString& name, const QString& value) {
+    m_extraEnv.insert(name, value);
+}
 
 QProcessEnvironment TProgramFixture::Environment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -45,6 +64,7 @@ QProcessEnvironment TProgramFixture::Environment() const {
     env.insert(QStringLiteral("TMPDIR"), m_work.path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("VRQ_UNATTENDED"), QStringLiteral("1"));
+    env.insert(m_extraEnv);
     return env;
 }
 
@@ -60,7 +80,8 @@ QProcess& TProgramFixture::Start(const QStringList& args, const QString& program
 
 QString TProgramFixture::DebugText() const {
     QFile f(m_work.filePath(QStringLiteral("DebugLogMessage_") +
-                            QDate::currentDate().toString(QStringLiteral("yyyyMM")) + QStringLiteral(".txt")));
+                            QDate::currentDate().toString(QStringLiteral("yyyyMM")) +
+                            QStringLiteral(".txt")));
     return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
 }
 
@@ -75,18 +96,27 @@ bool TProgramFixture::WaitForDebugLine(const QString& text, int timeoutMs) const
 }
 
 QString TProgramFixture::IniValue(const QString& section, const QString& key) const {
-    return TIniFile(m_work.filePath(QStringLiteral("halvex.ini"))).ReadString(section, key, QStringLiteral("<missing>"));
+    return TIniFile(m_work.filePath(QStringLiteral("halvex.ini")))
+        .ReadString(section, key, QStringLiteral("<missing>"));
 }
 
-QString TProgramFixture::StartEncoderSim(int comPort) {
+QString TProgramFixture::StartEncoderSim(int comPort, const QStringList& args) {
+    if (m_sim) {
+        m_sim->kill();
+        m_sim->waitForFinished(5000);
+    }
     m_sim = std::make_unique<QProcess>();
-    m_sim->start(BinDir() + QStringLiteral("/vrq_encoder_sim"));
+    m_sim->start(BinDir() + QStringLiteral("/vrq_encoder_sim"), args);
     if (!m_sim->waitForReadyRead(10000))
         return {};
     const QString device = QString::fromLocal8Bit(m_sim->readLine()).trimmed();
     TIniFile(m_work.filePath(QStringLiteral("halvex.ini")))
         .WriteString(QStringLiteral("ComPorts"), QStringLiteral("COM%1").arg(comPort), device);
     return device;
+}
+
+qint64 TProgramFixture::EncoderSimPid() const {
+    return m_sim && m_sim->state() == QProcess::Running ? m_sim->processId() : 0;
 }
 
 void TProgramFixture::StopAll() {
@@ -112,7 +142,8 @@ QByteArray ReadGreeting(quint16 port, int timeoutMs) {
         return {};
     QByteArray got;
     const QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired() && s.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())))) {
+    while (!deadline.hasExpired() &&
+           s.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())))) {
         got += s.readAll();
         if (s.waitForReadyRead(200))
             got += s.readAll();
@@ -129,6 +160,10 @@ TLoopbackStation::TLoopbackStation(quint16 port) : m_s(std::make_unique<QTcpSock
 
 QByteArray TLoopbackStation::Request(const QByteArray& body, int timeoutMs) {
     Send(body);
+    return Receive(timeoutMs);
+}
+
+QByteArray TLoopbackStation::Receive(int timeoutMs) {
     QByteArray reply;
     while (!reply.endsWith('\x03') && m_s->waitForReadyRead(timeoutMs))
         reply += m_s->readAll();
@@ -140,7 +175,9 @@ void TLoopbackStation::Send(const QByteArray& body) {
     m_s->waitForBytesWritten(2000);
 }
 
-void TLoopbackStation::Abort() { m_s->abort(); }
+void TLoopbackStation::Abort() {
+    m_s->abort();
+}
 
 QByteArray ReplyField(const QByteArray& reply, const QByteArray& name) {
     const qsizetype stx = reply.indexOf('\x02');

@@ -11,18 +11,27 @@
 
 class QTcpSocket;
 
+// Where the site's databases are: the embedded engine in the work folder (no server), or a
+// Firebird server that keeps them in a folder of its host.
+struct TSiteLocation {
+    QString server;    // host given to vrq_initdb --server
+    QString directory; // the site folder; removed with the fixture
+};
+
 class TProgramFixture {
 public:
-    TProgramFixture();
+    explicit TProgramFixture(const TSiteLocation& location = {});
     ~TProgramFixture();
 
     bool Ok() const { return m_ok; }
     const QString& Error() const { return m_error; }
     quint16 Port() const { return m_port; }
     QString WorkPath() const { return m_work.path(); }
-    QString SitePath() const { return m_work.filePath(QStringLiteral("site")); }
+    QString SitePath() const { return m_sitePath; }
     QString BinDir() const;
     QProcessEnvironment Environment() const;
+    // A variable for the programs started from now on.
+    void SetEnvironment(const QString& name, const QString& value);
 
     // Starts Halvex_VRQ (or another program file) with args; the process is owned here.
     QProcess& Start(const QStringList& args = {}, const QString& programFile = {});
@@ -32,12 +41,18 @@ public:
     QString IniValue(const QString& section, const QString& key) const;
     // Starts vrq_encoder_sim on a pseudo-terminal and maps COM port n to it in halvex.ini;
     // returns the device path, empty when the simulator did not start. Stopped with the rest.
-    QString StartEncoderSim(int comPort);
+    // A second call replaces the first simulator (stopped) by a new one on a new terminal.
+    QString StartEncoderSim(int comPort, const QStringList& args = {});
+    // The simulator's process id, 0 when none runs.
+    qint64 EncoderSimPid() const;
     // Stops every started process (SIGTERM, then kill).
     void StopAll();
 
 private:
     QTemporaryDir m_work;
+    QString m_sitePath;
+    bool m_removeSite = false;
+    QProcessEnvironment m_extraEnv;
     quint16 m_port = 0;
     bool m_ok = false;
     QString m_error;
@@ -55,6 +70,8 @@ public:
     // Sends STX + body + ETX and waits for a reply up to its last ETX; empty without one.
     QByteArray Request(const QByteArray& body, int timeoutMs = 15000);
     void Send(const QByteArray& body);
+    // Waits for a reply to what was sent before; empty without one.
+    QByteArray Receive(int timeoutMs = 15000);
     void Abort();
 
 private:

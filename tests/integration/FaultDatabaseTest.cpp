@@ -1,0 +1,163 @@
+// The database server goes away while stations work: serial numbers fail without a reply and
+// without using up a number, the other actions go on, and the numbers continue once it is back.
+// The server is reached through a proxy the test cuts; the shared Firebird server keeps running.
+#include "IniFile.h"
+#include "ProgramFixture.h"
+#include "TcpProxy.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QTcpSocket>
+#include <QThread>
+#include <QUuid>
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <iostream>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const QString kRecorded = QStringLiteral("Error - Server WSocket Data Available");
+
+// A Firebird configuration root for Halvex_VRQ like the build's own, whose client reaches servers
+// on the given port instead of 3050.
+QString clientRootFor(const TProgramFixture& site, quint16 port, QString* error) {
+    const QDir source(site.BinDir() + QStringLiteral("/../firebird-root"));
+    QFile conf(source.filePath(QStringLiteral("firebird.conf")));
+    if (!conf.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("no ") + conf.fileName();
+        return {};
+    }
+    const QString root = site.WorkPath() + QStringLiteral("/firebird-root");
+    QDir().mkpath(root);
+    for (const QFileInfo& entry :
+         source.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)) {
+        if (entry.fileName() != QStringLiteral("firebird.conf"))
+            QFile::link(entry.isSymLink() ? entry.symLinkTarget() : entry.absoluteFilePath(),
+                        root + u'/' + entry.fileName());
+    }
+    QFile out(root + QStringLiteral("/firebird.conf"));
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        *error = QStringLiteral("cannot write ") + out.fileName();
+        return {};
+    }
+    out.write(conf.readAll() + "\nRemoteServicePort = " + QByteArray::number(port) + '\n');
+    return root;
+}
+
+class FaultDatabaseTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const QString server = qEnvironmentVariable("VRQ_FB_SERVER");
+        const QString data = qEnvironmentVariable("VRQ_FB_DATA");
+        if (server.isEmpty() || data.isEmpty())
+            GTEST_SKIP() << "no Firebird server (scripts/firebird-server.sh start)";
+        ASSERT_TRUE(m_proxy.Listen());
+        m_site = std::make_unique<TProgramFixture>(TSiteLocation{
+            server, data + QStringLiteral("/fault-") + QUuid::createUuid().toString(QUuid::Id128)});
+        ASSERT_TRUE(m_site->Ok()) << m_site->Error().toStdString();
+        QString error;
+        const QString root = clientRootFor(*m_site, m_proxy.Port(), &error);
+        ASSERT_FALSE(root.isEmpty()) << error.toStdString();
+        m_site->SetEnvironment(QStringLiteral("FIREBIRD"), root);
+        // The address check opens the main connection every second, so it meets the outage too.
+        TIniFile(m_site->WorkPath() + QStringLiteral("/halvex.ini"))
+            .WriteString(QStringLiteral("VRQ"), QStringLiteral("IPCheckInterval"),
+                         QStringLiteral("1000"));
+    }
+
+    // The program's own account of a failure.
+    void TearDown() override {
+        if (m_site && HasFailure())
+            std::cerr << m_site->DebugText().toStdString() << '\n';
+    }
+
+    // Waits until the debug log holds the text at least n times.
+    bool waitForCount(const QString& text, qsizetype n, int timeoutMs = 15000) const {
+        const QDeadlineTimer deadline(timeoutMs);
+        do {
+            if (m_site->DebugText().count(text) >= n)
+                return true;
+            QThread::msleep(50);
+        } while (!deadline.hasExpired());
+        return false;
+    }
+
+    TTcpProxy m_proxy{3050};
+    std::unique_ptr<TProgramFixture> m_site;
+};
+
+long long serialOf(const QByteArray& reply) {
+    return ReplyField(reply, "strRecv").toLongLong();
+}
+
+TEST_F(FaultDatabaseTest, ServerGoneMidSessionFailsOnlySerialNumbersAndTheyResumeWithoutAGap) {
+    QProcess& server = m_site->Start({QStringLiteral("/MAXIMIZE")});
+    ASSERT_TRUE(m_site->WaitForDebugLine(QStringLiteral("After Listening")))
+        << m_site->DebugText().toStdString();
+    ASSERT_GT(m_proxy.Accepted(), 0) << "the program must reach the database through the proxy";
+
+    // Stations 0..2 ask during the outage; station 3 stays quiet, its attachment goes stale.
+    std::vector<std::unique_ptr<TLoopbackStation>> stations;
+    for (int i = 0; i < 4; ++i)
+        stations.push_back(std::make_unique<TLoopbackStation>(m_site->Port()));
+    std::vector<long long> numbers;
+    for (int round = 0; round < 3; ++round)
+        for (auto& s : stations) {
+            const QByteArray r = s->Request("strAction=NEXTSERIALNUM");
+            ASSERT_EQ(ReplyField(r, "strResult"), "Success") << r.constData();
+            numbers.push_back(serialOf(r));
+        }
+
+    m_proxy.Stop();
+    qsizetype recorded = m_site->DebugText().count(kRecorded);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        TLoopbackStation& s = *stations[size_t(i)];
+        // Twice: once on the lost attachment, once where no attachment can be made.
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            s.Send("strAction=NEXTSERIALNUM");
+            ASSERT_TRUE(waitForCount(kRecorded, ++recorded))
+                << "the failed request is not recorded";
+        }
+        // Replies come in order: the LINK answer is the first thing the station hears.
+        const QByteArray link = s.Request("strAction=LINK");
+        EXPECT_FALSE(link.contains("NEXTSERIALNUM")) << link.constData();
+        EXPECT_EQ(ReplyField(link, "strResult"), "Success") << link.constData();
+        const QByteArray time = s.Request("strAction=DATETIMEREQUEST");
+        EXPECT_EQ(ReplyField(time, "strResult"), "Success") << time.constData();
+        EXPECT_EQ(ReplyField(time, "strRecv").size(), 14) << time.constData();
+    }
+    {
+        TLoopbackStation fresh(m_site->Port());
+        EXPECT_EQ(ReplyField(fresh.Request("strAction=LINK"), "strResult"), "Success");
+    }
+    // A few rounds of the address check against the missing server.
+    QThread::msleep(2500);
+    ASSERT_EQ(server.state(), QProcess::Running);
+
+    ASSERT_TRUE(m_proxy.Listen());
+    for (int round = 0; round < 3; ++round)
+        for (size_t i = 0; i < stations.size(); ++i) {
+            SCOPED_TRACE(i);
+            const QByteArray r = stations[i]->Request("strAction=NEXTSERIALNUM");
+            EXPECT_EQ(ReplyField(r, "strResult"), "Success") << r.constData();
+            if (r.contains("strRecv="))
+                numbers.push_back(serialOf(r));
+        }
+    {
+        TLoopbackStation fresh(m_site->Port());
+        const QByteArray r = fresh.Request("strAction=NEXTSERIALNUM");
+        EXPECT_EQ(ReplyField(r, "strResult"), "Success") << r.constData();
+        numbers.push_back(serialOf(r));
+    }
+    std::sort(numbers.begin(), numbers.end());
+    ASSERT_EQ(numbers.size(), 25u);
+    for (size_t i = 1; i < numbers.size(); ++i)
+        EXPECT_EQ(numbers[i], numbers[i - 1] + 1) << "at " << i;
+    EXPECT_EQ(server.state(), QProcess::Running);
+}
+
+} // namespace
