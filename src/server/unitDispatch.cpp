@@ -12,7 +12,9 @@ using namespace StationProtocol;
 
 namespace {
 
-QByteArray num(int64_t n) { return QByteArray::number(qlonglong(n)); }
+QByteArray num(int64_t n) {
+    return QByteArray::number(qlonglong(n));
+}
 
 // Runs fn in the main thread and waits for it; the main thread never waits on a worker.
 template <class Fn> void OnMainThread(TClientConnection& conn, Fn&& fn) {
@@ -22,8 +24,12 @@ template <class Fn> void OnMainThread(TClientConnection& conn, Fn&& fn) {
     QMetaObject::invokeMethod(main, std::forward<Fn>(fn), Qt::BlockingQueuedConnection);
 }
 
-QByteArray errorCode(TClientConnection& c) { return num(c.Error().Code()); }
-QByteArray errorData(TClientConnection& c) { return c.Error().Text().toLocal8Bit(); }
+QByteArray errorCode(TClientConnection& c) {
+    return num(c.Error().Code());
+}
+QByteArray errorData(TClientConnection& c) {
+    return c.Error().Text().toLocal8Bit();
+}
 
 } // namespace
 
@@ -54,7 +60,7 @@ void TDispatcher::HandleMessage(TClientConnection& conn, const TStationMessage& 
         conn.Send(TReply(action)
                       .AddLine("strResult=Success")
                       .Add("strRecv", FormatDateTime(QStringLiteral("mmddyyyyhhnnss"),
-                                                     TDateTime::Now())
+                                                     QDateTime::currentDateTime())
                                           .toLatin1())
                       .Frame());
         return;
@@ -89,11 +95,11 @@ void TDispatcher::HandleMessage(TClientConnection& conn, const TStationMessage& 
         return;
     }
     if (action == "DBFLAGSTATUS") {
-        conn.Send(TReply(action)
-                      .AddLine(state.flagHolder.load() ? "strRecv=DBFLAG_SET"
-                                                       : "strRecv=DBFLAG_NOT_SET")
-                      .AddLine("strResult=Success")
-                      .Frame());
+        conn.Send(
+            TReply(action)
+                .AddLine(state.flagHolder.load() ? "strRecv=DBFLAG_SET" : "strRecv=DBFLAG_NOT_SET")
+                .AddLine("strResult=Success")
+                .Frame());
         return;
     }
     if (action == "DEVICETRANSACTION") {
@@ -144,9 +150,8 @@ void TDispatcher::HandleMessage(TClientConnection& conn, const TStationMessage& 
         if (!data.isEmpty()) {
             const QChar type = QChar::fromLatin1(data[0]);
             const QString identity = conn.Identity();
-            OnMainThread(conn, [&conn, identity, type] {
-                conn.Main()->SetConnectionType(identity, type);
-            });
+            OnMainThread(
+                conn, [&conn, identity, type] { conn.Main()->SetConnectionType(identity, type); });
         }
         return;
     }

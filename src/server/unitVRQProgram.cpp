@@ -1,10 +1,9 @@
 #include "unitVRQProgram.h"
 
-#include "unitDataSet.h"
-
 #include "NamedMutex.h"
 #include "PreviousInstance.h"
 #include "formMain.h"
+#include "unitDataSet.h"
 #include "unitDispatch.h"
 #include "unitServerWiring.h"
 #include "unitSharedSettings.h"
@@ -17,7 +16,6 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QSocketNotifier>
-
 #include <algorithm>
 #include <csignal>
 #include <sys/resource.h>
@@ -70,7 +68,8 @@ void raiseDescriptorLimit() {
 int RunVRQProgram(int argc, char** argv) {
     const QString programFile = QFileInfo(QString::fromLocal8Bit(argv[0])).absoluteFilePath();
     // Instance guard: named after the program file, so a second copy of the same file stops.
-    const QString instanceName = QStringLiteral("PREVINST:") + QFileInfo(programFile).completeBaseName();
+    const QString instanceName =
+        QStringLiteral("PREVINST:") + QFileInfo(programFile).completeBaseName();
     TNamedMutex instanceMutex(instanceName);
     const bool firstInstance = instanceMutex.IsOwner() && instanceMutex.LastError() == 0;
 
@@ -83,6 +82,10 @@ int RunVRQProgram(int argc, char** argv) {
     ProgramBanner();
 
     raiseDescriptorLimit();
+    // Every connection worker runs an event loop of its own; the plain poll loop needs fewer
+    // system calls per wake-up than the GLib one. Set before any thread starts.
+    if (qEnvironmentVariableIsEmpty("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     // 3. The application object.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Halvex Vorqen"));

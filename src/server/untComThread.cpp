@@ -3,23 +3,19 @@
 #include "Errors.h"
 #include "unitDeviceTransaction.h"
 #include "unitPumpEvents.h"
+#include "unitStationSocket.h"
 #include "unitTrace.h"
 #include "unitUtils.h"
 #include "unitVRQMain.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QTcpSocket>
 #include <QTimer>
-#include <cerrno>
-#include <sys/socket.h>
 
 using namespace StationProtocol;
 
 namespace {
 std::atomic<int> g_beaconTimeOutSecs{35};
-// One read takes at most this much; the rest stays in the socket for the next read.
-constexpr qint64 kMaxBlock = 64 * 1024;
 } // namespace
 
 int TClientThread::BeaconTimeOutSecs() {
@@ -30,12 +26,11 @@ void TClientThread::SetBeaconTimeOutSecs(int secs) {
 }
 
 TClientConnection::TClientConnection(qintptr handle, TClientThread& thread)
-    : m_thread(thread), m_handle(handle) {}
+    : m_thread(thread), m_socket(std::make_unique<TStationSocket>(handle)) {}
 
 TClientConnection::~TClientConnection() {
     m_devices.reset(); // closes the COM port in this thread
-    if (m_socket)
-        m_socket->abort();
+    m_socket.reset();  // and the connection
 }
 
 TDeviceSession& TClientConnection::Devices() {
@@ -53,16 +48,14 @@ TVRQMain* TClientConnection::Main() const {
 }
 
 bool TClientConnection::Start() {
-    m_socket = new QTcpSocket(this);
-    if (!m_socket->setSocketDescriptor(m_handle)) {
-        DebugLog(QStringLiteral("TClientThread: socket could not take the connection: ") +
-                 m_socket->errorString());
+    QString error;
+    if (!m_socket->Open(&error)) {
+        DebugLog(QStringLiteral("TClientThread: socket could not take the connection: ") + error);
         return false;
     }
-    // Replies are single small writes a station waits for.
-    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    connect(m_socket, &QTcpSocket::readyRead, this, &TClientConnection::OnReadyRead);
-    connect(m_socket, &QTcpSocket::disconnected, this, &TClientConnection::OnDisconnected);
+    connect(m_socket.get(), &TStationSocket::Received, this, &TClientConnection::OnReceived);
+    connect(m_socket.get(), &TStationSocket::Disconnected, this,
+            &TClientConnection::OnDisconnected);
     m_beaconTimer = new QTimer(this);
     m_beaconTimer->setInterval(1000);
     m_beaconTimer->setSingleShot(false);
@@ -77,53 +70,27 @@ bool TClientConnection::Start() {
 }
 
 bool TClientConnection::Send(const QByteArray& bytes) {
-    if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
-        return false;
-    qsizetype done = 0;
-    // With nothing queued in the socket object a reply goes straight to the kernel; the
-    // object's write buffer would arm and disarm its write notifier (two event loop wake-ups)
-    // for every reply. What the kernel does not take at once is queued behind as before.
-    if (m_socket->bytesToWrite() == 0) {
-        const ssize_t n = ::send(int(m_socket->socketDescriptor()), bytes.constData(),
-                                 size_t(bytes.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-            return false;
-        done = std::max<qsizetype>(n, 0);
-        if (done == bytes.size())
-            return true;
-    }
-    const QByteArray rest = bytes.mid(done);
-    if (m_socket->write(rest) != rest.size())
-        return false;
-    m_socket->flush();
-    return true;
+    return m_socket->Write(bytes);
 }
 
-void TClientConnection::OnReadyRead() {
-    // Only read here; the dispatch runs from the event loop so that its waits see later data.
-    while (m_socket->bytesAvailable() > 0) {
-        const qint64 avail = m_socket->bytesAvailable();
-        const QByteArray block =
-            m_socket->read(std::min(avail > 0 ? avail : kDefaultReadSize, kMaxBlock));
-        if (block.isEmpty())
-            break;
-        const int64_t now = QDateTime::currentMSecsSinceEpoch();
-        for (const QByteArray& complete : m_assembler.Feed(block, now)) {
-            // A request that never waits is answered here, saving a trip through the event
-            // loop; anything behind a queued request is queued too so that order is kept.
-            if (m_queuedDispatches == 0 && AnsweredWithoutWait(ExtractBody(complete))) {
-                Dispatch(complete);
-                continue;
-            }
-            ++m_queuedDispatches;
-            QMetaObject::invokeMethod(
-                this,
-                [this, complete] {
-                    --m_queuedDispatches;
-                    Dispatch(complete);
-                },
-                Qt::QueuedConnection);
+void TClientConnection::OnReceived(const QByteArray& block) {
+    const int64_t now = QDateTime::currentMSecsSinceEpoch();
+    for (const QByteArray& complete : m_assembler.Feed(block, now)) {
+        // A request that never waits is answered here, saving a trip through the event loop;
+        // anything behind a queued request is queued too so that order is kept. The others
+        // run from the event loop so that their waits see later data.
+        if (m_queuedDispatches == 0 && AnsweredWithoutWait(ExtractBody(complete))) {
+            Dispatch(complete);
+            continue;
         }
+        ++m_queuedDispatches;
+        QMetaObject::invokeMethod(
+            this,
+            [this, complete] {
+                --m_queuedDispatches;
+                Dispatch(complete);
+            },
+            Qt::QueuedConnection);
     }
 }
 

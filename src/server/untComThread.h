@@ -14,7 +14,7 @@
 #include <memory>
 #include <mutex>
 
-class QTcpSocket;
+class TStationSocket;
 class TDeviceSession;
 class QTimer;
 class TVRQMain;
@@ -59,7 +59,7 @@ public:
     void Close();
 
 private Q_SLOTS:
-    void OnReadyRead();
+    void OnReceived(const QByteArray& block);
     void OnDisconnected();
     void OnBeaconTimer();
 
@@ -67,8 +67,7 @@ private:
     void Dispatch(const QByteArray& block);
 
     TClientThread& m_thread;
-    qintptr m_handle;
-    QTcpSocket* m_socket = nullptr;
+    std::unique_ptr<TStationSocket> m_socket;
     QTimer* m_beaconTimer = nullptr;
     StationProtocol::TBlockAssembler m_assembler;
     THalvexError m_error;
