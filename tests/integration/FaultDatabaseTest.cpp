@@ -1,6 +1,8 @@
 // The database server goes away while stations work: serial numbers fail without a reply and
 // without using up a number, the other actions go on, and the numbers continue once it is back.
-// The server is reached through a proxy the test cuts; the shared Firebird server keeps running.
+// Two kinds of outage: the Firebird server itself stopped and started again (root only, through
+// the script that runs it for the tests), and the network path to it cut by a proxy while the
+// server keeps running.
 #include "IniFile.h"
 #include "ProgramFixture.h"
 #include "TcpProxy.h"
@@ -8,6 +10,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTcpSocket>
 #include <QThread>
 #include <QUuid>
@@ -15,6 +18,7 @@
 #include <gtest/gtest.h>
 #include <iostream>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -47,31 +51,80 @@ QString clientRootFor(const TProgramFixture& site, quint16 port, QString* error)
     return root;
 }
 
-class FaultDatabaseTest : public ::testing::Test {
+enum class TOutage { ServerStopped, NetworkCut };
+
+std::string outageName(const ::testing::TestParamInfo<TOutage>& info) {
+    return info.param == TOutage::ServerStopped ? "ServerStopped" : "NetworkCut";
+}
+
+// Runs the test script that starts and stops the Firebird server; false with its output.
+bool firebirdScript(const QString& verb, QString* output) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral("bash"),
+            {QStringLiteral(VRQ_TEST_SOURCE_DIR "/scripts/firebird-server.sh"), verb});
+    const bool ok =
+        p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    *output = QString::fromLocal8Bit(p.readAll());
+    return ok;
+}
+
+class FaultDatabaseTest : public ::testing::TestWithParam<TOutage> {
 protected:
     void SetUp() override {
         const QString server = qEnvironmentVariable("VRQ_FB_SERVER");
         const QString data = qEnvironmentVariable("VRQ_FB_DATA");
         if (server.isEmpty() || data.isEmpty())
             GTEST_SKIP() << "no Firebird server (scripts/firebird-server.sh start)";
-        ASSERT_TRUE(m_proxy.Listen());
+        if (GetParam() == TOutage::ServerStopped &&
+            (::geteuid() != 0 || !QFile::exists(QStringLiteral("/tmp/vrq-firebird.pid"))))
+            GTEST_SKIP() << "the Firebird server is not one that scripts/firebird-server.sh runs";
         m_site = std::make_unique<TProgramFixture>(TSiteLocation{
             server, data + QStringLiteral("/fault-") + QUuid::createUuid().toString(QUuid::Id128)});
         ASSERT_TRUE(m_site->Ok()) << m_site->Error().toStdString();
-        QString error;
-        const QString root = clientRootFor(*m_site, m_proxy.Port(), &error);
-        ASSERT_FALSE(root.isEmpty()) << error.toStdString();
-        m_site->SetEnvironment(QStringLiteral("FIREBIRD"), root);
+        if (GetParam() == TOutage::NetworkCut) {
+            ASSERT_TRUE(m_proxy.Listen());
+            QString error;
+            const QString root = clientRootFor(*m_site, m_proxy.Port(), &error);
+            ASSERT_FALSE(root.isEmpty()) << error.toStdString();
+            m_site->SetEnvironment(QStringLiteral("FIREBIRD"), root);
+        }
         // The address check opens the main connection every second, so it meets the outage too.
         TIniFile(m_site->WorkPath() + QStringLiteral("/halvex.ini"))
             .WriteString(QStringLiteral("VRQ"), QStringLiteral("IPCheckInterval"),
                          QStringLiteral("1000"));
     }
 
+    void beginOutage() {
+        if (GetParam() == TOutage::NetworkCut) {
+            m_proxy.Stop();
+            return;
+        }
+        QString output;
+        ASSERT_TRUE(firebirdScript(QStringLiteral("stop"), &output)) << output.toStdString();
+        m_serverStopped = true;
+    }
+
+    void endOutage() {
+        if (GetParam() == TOutage::NetworkCut) {
+            ASSERT_TRUE(m_proxy.Listen());
+            return;
+        }
+        QString output;
+        ASSERT_TRUE(firebirdScript(QStringLiteral("start"), &output) &&
+                    output.contains(QStringLiteral("VRQ_FB_SERVER")))
+            << output.toStdString();
+        m_serverStopped = false;
+    }
+
     // The program's own account of a failure.
     void TearDown() override {
         if (m_site && HasFailure())
             std::cerr << m_site->DebugText().toStdString() << '\n';
+        // The server is shared by the tests that follow.
+        QString output;
+        if (m_serverStopped && !firebirdScript(QStringLiteral("start"), &output))
+            std::cerr << output.toStdString() << '\n';
     }
 
     // Waits until the debug log holds the text at least n times.
@@ -87,17 +140,20 @@ protected:
 
     TTcpProxy m_proxy{3050};
     std::unique_ptr<TProgramFixture> m_site;
+    bool m_serverStopped = false;
 };
 
 long long serialOf(const QByteArray& reply) {
     return ReplyField(reply, "strRecv").toLongLong();
 }
 
-TEST_F(FaultDatabaseTest, ServerGoneMidSessionFailsOnlySerialNumbersAndTheyResumeWithoutAGap) {
+TEST_P(FaultDatabaseTest, ServerGoneMidSessionFailsOnlySerialNumbersAndTheyResumeWithoutAGap) {
     QProcess& server = m_site->Start({QStringLiteral("/MAXIMIZE")});
     ASSERT_TRUE(m_site->WaitForDebugLine(QStringLiteral("After Listening")))
         << m_site->DebugText().toStdString();
-    ASSERT_GT(m_proxy.Accepted(), 0) << "the program must reach the database through the proxy";
+    if (GetParam() == TOutage::NetworkCut) {
+        ASSERT_GT(m_proxy.Accepted(), 0) << "the program must reach the database through the proxy";
+    }
 
     // Stations 0..2 ask during the outage; station 3 stays quiet, its attachment goes stale.
     std::vector<std::unique_ptr<TLoopbackStation>> stations;
@@ -111,7 +167,7 @@ TEST_F(FaultDatabaseTest, ServerGoneMidSessionFailsOnlySerialNumbersAndTheyResum
             numbers.push_back(serialOf(r));
         }
 
-    m_proxy.Stop();
+    ASSERT_NO_FATAL_FAILURE(beginOutage());
     qsizetype recorded = m_site->DebugText().count(kRecorded);
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
@@ -138,7 +194,7 @@ TEST_F(FaultDatabaseTest, ServerGoneMidSessionFailsOnlySerialNumbersAndTheyResum
     QThread::msleep(2500);
     ASSERT_EQ(server.state(), QProcess::Running);
 
-    ASSERT_TRUE(m_proxy.Listen());
+    ASSERT_NO_FATAL_FAILURE(endOutage());
     for (int round = 0; round < 3; ++round)
         for (size_t i = 0; i < stations.size(); ++i) {
             SCOPED_TRACE(i);
@@ -159,5 +215,9 @@ TEST_F(FaultDatabaseTest, ServerGoneMidSessionFailsOnlySerialNumbersAndTheyResum
         EXPECT_EQ(numbers[i], numbers[i - 1] + 1) << "at " << i;
     EXPECT_EQ(server.state(), QProcess::Running);
 }
+
+INSTANTIATE_TEST_SUITE_P(Outages, FaultDatabaseTest,
+                         ::testing::Values(TOutage::ServerStopped, TOutage::NetworkCut),
+                         outageName);
 
 } // namespace
