@@ -79,21 +79,25 @@ TMessageKind Classify(const QByteArray& body) {
     return TMessageKind::Action;
 }
 
-bool AnsweredWithoutWait(const QByteArray& body) {
+TRunKind RunKind(const QByteArray& body) {
     switch (Classify(body)) {
     case TMessageKind::BeaconReply:
+        return TRunKind::SetsAFlag;
     case TMessageKind::BeaconRequest:
-        return true;
+        return TRunKind::NeverWaits;
     case TMessageKind::GoListen:
     case TMessageKind::GoPartialDeaf:
-        return false;
+        return TRunKind::MayWait;
     case TMessageKind::Action:
         break;
     }
-    static const QByteArrayList immediate = {
-        "LINK",        "DATETIMEREQUEST", "DBFLAGSTATUS",    "DBFLAGREQUEST",
-        "DBFLAGCLEAR", "THREADTYPESET",   "THREADTYPECOUNT", "ESCAPEFLAGSET"};
-    return immediate.contains(TStationMessage(body).Action());
+    const QByteArray action = TStationMessage(body).Action();
+    if (action == "ESCAPEFLAGSET")
+        return TRunKind::SetsAFlag;
+    static const QByteArrayList neverWaits = {"LINK",           "DATETIMEREQUEST", "DBFLAGSTATUS",
+                                              "DBFLAGREQUEST",  "DBFLAGCLEAR",     "THREADTYPESET",
+                                              "THREADTYPECOUNT"};
+    return neverWaits.contains(action) ? TRunKind::NeverWaits : TRunKind::MayWait;
 }
 
 TReply::TReply(const QByteArray& action) {

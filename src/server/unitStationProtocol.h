@@ -44,9 +44,12 @@ private:
 // Message kinds in the order they are tested.
 enum class TMessageKind { BeaconReply, BeaconRequest, GoListen, GoPartialDeaf, Action };
 TMessageKind Classify(const QByteArray& body);
-// Whether the handling of a message never waits on the connection's own event loop (no device,
-// file or database work), so it may run inside the socket's read notification.
-bool AnsweredWithoutWait(const QByteArray& body);
+// How the handling of a message may run. SetsAFlag: it only sets a mark of the connection (beacon
+// answer, escape flag) and is answered with nothing. NeverWaits: it never runs the connection's
+// own event loop (no device, file or database work; calls into the main thread block without
+// it), so it may run inside the socket's read notification. MayWait: everything else.
+enum class TRunKind { SetsAFlag, NeverWaits, MayWait };
+TRunKind RunKind(const QByteArray& body);
 
 // Reply lines collected in order: "strAction=" + action first.
 class TReply {

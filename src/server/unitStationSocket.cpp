@@ -57,7 +57,7 @@ bool TStationSocket::Write(const QByteArray& bytes) {
         if (done == bytes.size())
             return true;
     }
-    if (m_pending.size() + bytes.size() - done > kMaxPending) {
+    if (Pending() + bytes.size() - done > kMaxPending) {
         Lost();
         return false;
     }
@@ -80,15 +80,22 @@ void TStationSocket::OnReadable() {
 }
 
 void TStationSocket::OnWritable() {
-    const ssize_t n = ::send(m_fd, m_pending.constData(), size_t(m_pending.size()), MSG_NOSIGNAL);
+    const ssize_t n = ::send(m_fd, m_pending.constData() + m_sent, size_t(Pending()), MSG_NOSIGNAL);
     if (n < 0) {
         if (!transient(errno))
             Lost();
         return;
     }
-    m_pending.remove(0, qsizetype(n));
-    if (m_pending.isEmpty())
+    m_sent += qsizetype(n);
+    if (Pending() == 0) {
+        m_pending.clear();
+        m_sent = 0;
         m_writeNotifier->setEnabled(false);
+    } else if (m_sent > m_pending.size() / 2) {
+        // Sent bytes are dropped now and then, not after every send.
+        m_pending.remove(0, m_sent);
+        m_sent = 0;
+    }
 }
 
 void TStationSocket::Lost() {
@@ -96,6 +103,9 @@ void TStationSocket::Lost() {
         return;
     m_connected = false;
     m_pending.clear();
+    m_sent = 0;
+    // The station sees the end now, even while this worker is still busy.
+    ::shutdown(m_fd, SHUT_RDWR);
     m_readNotifier->setEnabled(false);
     m_writeNotifier->setEnabled(false);
     Q_EMIT Disconnected();

@@ -30,7 +30,7 @@ public:
     bool Connected() const { return m_connected; }
     // Queues what the kernel does not take; false when the connection is gone or over its bound.
     bool Write(const QByteArray& bytes);
-    qsizetype Pending() const { return m_pending.size(); }
+    qsizetype Pending() const { return m_pending.size() - m_sent; }
 
 Q_SIGNALS:
     void Received(const QByteArray& block);
@@ -45,6 +45,7 @@ private:
     int m_fd = -1;
     bool m_connected = false;
     QByteArray m_pending;
+    qsizetype m_sent = 0; // bytes of m_pending already sent
     std::unique_ptr<QSocketNotifier> m_readNotifier;
     std::unique_ptr<QSocketNotifier> m_writeNotifier;
 };

@@ -76,22 +76,42 @@ bool TClientConnection::Send(const QByteArray& bytes) {
 void TClientConnection::OnReceived(const QByteArray& block) {
     const int64_t now = QDateTime::currentMSecsSinceEpoch();
     for (const QByteArray& complete : m_assembler.Feed(block, now)) {
-        // A request that never waits is answered here, saving a trip through the event loop;
-        // anything behind a queued request is queued too so that order is kept. The others
-        // run from the event loop so that their waits see later data.
-        if (m_queuedDispatches == 0 && AnsweredWithoutWait(ExtractBody(complete))) {
+        const TRunKind kind = RunKind(ExtractBody(complete));
+        // Flags (escape, beacon answer) take effect at once: a waiting request listens for
+        // them. A request that never waits is answered here, saving a trip through the event
+        // loop, unless requests are queued before it (replies keep their order).
+        if (kind == TRunKind::SetsAFlag || (kind == TRunKind::NeverWaits && m_queued.empty())) {
             Dispatch(complete);
             continue;
         }
-        ++m_queuedDispatches;
-        QMetaObject::invokeMethod(
-            this,
-            [this, complete] {
-                --m_queuedDispatches;
-                Dispatch(complete);
-            },
-            Qt::QueuedConnection);
+        if (qsizetype(m_queued.size()) >= kMaxQueuedRequests) {
+            DebugLog(QStringLiteral("Too many requests waiting, closing ") + Identity());
+            m_queued.clear();
+            Close();
+            return;
+        }
+        m_queued.push_back(complete);
+        if (!m_drainPosted) {
+            m_drainPosted = true;
+            QMetaObject::invokeMethod(this, &TClientConnection::DrainQueue, Qt::QueuedConnection);
+        }
     }
+}
+
+void TClientConnection::DrainQueue() {
+    m_drainPosted = false;
+    // A drain posted while a queued request waits (its wait keeps events flowing) leaves the
+    // rest to the running drain: requests run after one another, never inside one another, so
+    // a station cannot stack waits without end.
+    if (m_draining)
+        return;
+    m_draining = true;
+    while (!m_queued.empty() && !m_thread.CloseRequested()) {
+        const QByteArray next = std::move(m_queued.front());
+        m_queued.pop_front();
+        Dispatch(next);
+    }
+    m_draining = false;
 }
 
 void TClientConnection::Dispatch(const QByteArray& block) {

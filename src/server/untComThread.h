@@ -10,6 +10,7 @@
 #include <QString>
 #include <QThread>
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -64,6 +65,11 @@ private Q_SLOTS:
     void OnBeaconTimer();
 
 private:
+    // A station sends one request and waits for its reply; more than this many waiting to run
+    // is a station out of step, and its connection is closed.
+    static constexpr qsizetype kMaxQueuedRequests = 64;
+
+    void DrainQueue();
     void Dispatch(const QByteArray& block);
 
     TClientThread& m_thread;
@@ -75,8 +81,10 @@ private:
     int m_interfaceType = 1;
     bool m_beaconRunning = false;
     bool m_beaconAnswered = false;
-    // Dispatches posted to the event loop and not started yet.
-    int m_queuedDispatches = 0;
+    // Requests that wait (or stand behind one that does), run in order from the event loop.
+    std::deque<QByteArray> m_queued;
+    bool m_drainPosted = false;
+    bool m_draining = false;
     std::unique_ptr<TDeviceSession> m_devices;
 };
 

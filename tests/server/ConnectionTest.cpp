@@ -31,7 +31,8 @@ protected:
         dispatcher.Services().DeviceTransaction = [this](TClientConnection&, TDeviceRequest& r,
                                                          QByteArray& answer) {
             ++deviceCalls;
-            answer = "\x02" "50OK\x03";
+            answer = "\x02"
+                     "50OK\x03";
             r.addlInfo = "changed";
             return true;
         };
@@ -70,9 +71,15 @@ TEST_F(ConnectionTest, RequestsAreAnsweredAsFramedReplies) {
         QByteArray sent;
         QByteArray reply; // empty: no reply expected
     } cases[] = {
-        {"link with bytes around", "ab\x02strAction=LINK\r\n\x03" "cd",
+        {"link with bytes around",
+         "ab\x02strAction=LINK\r\n\x03"
+         "cd",
          "\x02strAction=LINK\r\nstrResult=Success\r\n\x03"},
-        {"beacon request", "\x02" "BEACONREQUEST\x03", "\x02" "BEACONREPLY\x03"},
+        {"beacon request",
+         "\x02"
+         "BEACONREQUEST\x03",
+         "\x02"
+         "BEACONREPLY\x03"},
         {"unknown action", "\x02strAction=NOSUCH\x03", ""},
         {"no action", "\x02strData=1\x03", ""},
         {"unframed beacon answer", "BEACONREPLY", ""},
@@ -105,12 +112,17 @@ TEST_F(ConnectionTest, RequestSplitOverTwoWritesIsAnswered) {
 TEST_F(ConnectionTest, DeviceTransactionRepliesOnlyWithADelay) {
     TTestStation s(port);
     s.Greeting();
-    const QByteArray reply = s.Request("strAction=DEVICETRANSACTION\r\nbytCommand=1\r\nintDelay=3\r\n"
-                                       "strAddlInfo=x");
-    EXPECT_EQ(reply, QByteArray("\x02strAction=DEVICETRANSACTION\r\nintCommand=1\r\nstrResult=Success"
-                                "\r\nstrRecv=\x02" "50OK\x03\r\nstrAddlInfo=changed\r\nstrVariableInfo="
-                                "\r\nstrTrack2=\r\nstrElevator=\r\nstrErrorCode=0\r\nstrErrorData=\r\n\x03"));
-    EXPECT_EQ(s.Request("strAction=DEVICETRANSACTION\r\nbytCommand=1\r\nintDelay=0", 400), QByteArray());
+    const QByteArray reply =
+        s.Request("strAction=DEVICETRANSACTION\r\nbytCommand=1\r\nintDelay=3\r\n"
+                  "strAddlInfo=x");
+    EXPECT_EQ(
+        reply,
+        QByteArray("\x02strAction=DEVICETRANSACTION\r\nintCommand=1\r\nstrResult=Success"
+                   "\r\nstrRecv=\x02"
+                   "50OK\x03\r\nstrAddlInfo=changed\r\nstrVariableInfo="
+                   "\r\nstrTrack2=\r\nstrElevator=\r\nstrErrorCode=0\r\nstrErrorData=\r\n\x03"));
+    EXPECT_EQ(s.Request("strAction=DEVICETRANSACTION\r\nbytCommand=1\r\nintDelay=0", 400),
+              QByteArray());
     EXPECT_EQ(deviceCalls.load(), 2);
 }
 
@@ -129,7 +141,8 @@ TEST_F(ConnectionTest, PartialDeafAnswersLinkWithFailureUntilListenAgain) {
 }
 
 TEST_F(ConnectionTest, DeafTimeOutEndsTheDeafPeriodAutomatically) {
-    HalvexIni().WriteString(QStringLiteral("Misc"), QStringLiteral("DeafTimeOut"), QStringLiteral("1"));
+    HalvexIni().WriteString(QStringLiteral("Misc"), QStringLiteral("DeafTimeOut"),
+                            QStringLiteral("1"));
     TTestStation a(port);
     a.Greeting();
     a.SendRaw("\x02GOPARTIALDEAF\x03");
@@ -141,7 +154,8 @@ TEST_F(ConnectionTest, DeafTimeOutEndsTheDeafPeriodAutomatically) {
     PumpEventsUntil([&] { return QDateTime::currentDateTime() >= until; }, 3000);
     vrq->ListenCheck();
     EXPECT_FALSE(vrq->IsDeaf());
-    EXPECT_TRUE(debugText().contains(QStringLiteral("TVRQMain.ShowListening   Go Listen - Auto Turn On")));
+    EXPECT_TRUE(
+        debugText().contains(QStringLiteral("TVRQMain.ShowListening   Go Listen - Auto Turn On")));
 }
 
 TEST_F(ConnectionTest, ConnectAndCloseLeavesTheListEmpty) {
@@ -174,7 +188,8 @@ TEST_F(ConnectionTest, UnansweredBeaconClosesTheConnectionAnsweredKeepsIt) {
     for (const QString& id : vrq->ConnectionList())
         vrq->StartBeacon(id);
     const QByteArray request = answering.WaitFrame(5000);
-    EXPECT_EQ(request, QByteArray("\x02" "BEACONREQUEST\x03"));
+    EXPECT_EQ(request, QByteArray("\x02"
+                                  "BEACONREQUEST\x03"));
     answering.SendRaw("BEACONREPLY");
     EXPECT_TRUE(quiet.WaitDisconnected(8000));
     EXPECT_TRUE(waitListSize(1));
@@ -214,7 +229,8 @@ TEST_F(ConnectionTest, ServerSentinelRefusesStationsAndLogoffAllClosesOnlyLogonC
 
 TEST_F(ConnectionTest, EscapeFlagFollowsStrValue) {
     std::atomic<bool>* escape = nullptr;
-    dispatcher.Services().DeviceTransaction = [&](TClientConnection& c, TDeviceRequest&, QByteArray&) {
+    dispatcher.Services().DeviceTransaction = [&](TClientConnection& c, TDeviceRequest&,
+                                                  QByteArray&) {
         escape = &c.Escape();
         // Waits like an encoder read until the station sends its escape on this connection.
         return PumpEventsUntil([&c] { return c.Escape().load(); }, 5000);
@@ -225,6 +241,54 @@ TEST_F(ConnectionTest, EscapeFlagFollowsStrValue) {
     PumpEventsUntil([&] { return escape != nullptr; }, 3000);
     s.SendRaw("\x02strAction=ESCAPEFLAGSET\r\nstrValue=true\x03");
     EXPECT_EQ(s.Field(s.WaitFrame(5000), "strResult"), "Success");
+}
+
+// A station that sends device requests without waiting for the replies: each runs after the
+// one before, not inside its wait, and the replies keep the order of the requests. One that
+// piles up more than the server holds loses its connection instead of the server's stack.
+TEST_F(ConnectionTest, RequestsSentDuringAWaitRunAfterItInOrderAndAreBounded) {
+    int depth = 0, deepest = 0;
+    dispatcher.Services().DeviceTransaction = [&](TClientConnection&, TDeviceRequest& r,
+                                                  QByteArray& answer) {
+        deepest = std::max(deepest, ++depth);
+        answer = r.data;
+        PumpEventsUntil([] { return false; }, r.data == "hold" ? 3000 : 40);
+        --depth;
+        return true;
+    };
+    const auto request = [](const QByteArray& data) {
+        return "\x02strAction=DEVICETRANSACTION\r\nbytCommand=1\r\nintDelay=1\r\nstrData=" + data +
+               "\x03";
+    };
+    TTestStation s(port);
+    s.Greeting();
+    for (int i = 0; i < 6; ++i) {
+        s.SendRaw(request(QByteArray::number(i)));
+        PumpEventsUntil([] { return false; }, 10); // one read each
+    }
+    QByteArray all;
+    PumpEventsUntil(
+        [&] {
+            all += s.Socket().readAll();
+            return all.count("strRecv=") == 6;
+        },
+        5000);
+    QByteArrayList order;
+    for (qsizetype at = all.indexOf("strRecv="); at >= 0; at = all.indexOf("strRecv=", at + 1))
+        order.append(all.mid(at + 8, all.indexOf('\r', at) - at - 8));
+    EXPECT_EQ(order, QByteArrayList({"0", "1", "2", "3", "4", "5"}));
+    EXPECT_EQ(deepest, 1);
+
+    TTestStation flood(port);
+    flood.Greeting();
+    flood.SendRaw(request("hold"));
+    for (int i = 0; i < 100 && flood.Connected(); ++i) {
+        flood.SendRaw(request(QByteArray::number(i)));
+        PumpEventsUntil([] { return false; }, 3);
+    }
+    EXPECT_TRUE(flood.WaitDisconnected(5000));
+    EXPECT_TRUE(debugText().contains(QStringLiteral("Too many requests waiting")));
+    EXPECT_EQ(deepest, 1);
 }
 
 } // namespace
