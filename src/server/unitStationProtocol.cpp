@@ -32,21 +32,35 @@ QByteArrayList SplitLines(const QByteArray& body) {
 QByteArray AsciiUpper(const QByteArray& text) {
     QByteArray u = text;
     for (char& c : u)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
+        c = c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
     return u;
 }
 
+namespace {
+char asciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+}
+
+bool asciiEqualNoCase(QByteArrayView a, QByteArrayView b) {
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (asciiUpper(a[i]) != asciiUpper(b[i]))
+            return false;
+    return true;
+}
+} // namespace
+
 TStationMessage::TStationMessage(QByteArray body)
-    : m_body(std::move(body)), m_lines(SplitLines(m_body)) {}
+    : m_body(std::move(body)), m_lines(SplitLines(m_body)),
+      m_action(AsciiUpper(Field("strAction"))) {}
 
 QByteArray TStationMessage::Field(const QByteArray& name, bool* found) const {
-    const QByteArray wanted = AsciiUpper(name);
     for (const QByteArray& line : m_lines) {
         const qsizetype eq = line.indexOf('=');
         if (eq < 0)
             continue;
-        if (AsciiUpper(line.left(eq)) == wanted) {
+        if (asciiEqualNoCase(QByteArrayView(line).first(eq), name)) {
             if (found)
                 *found = true;
             return line.mid(eq + 1);
@@ -63,10 +77,6 @@ int64_t TStationMessage::IntField(const QByteArray& name, int64_t def) const {
     return ok ? v : def;
 }
 
-QByteArray TStationMessage::Action() const {
-    return AsciiUpper(Field("strAction"));
-}
-
 TMessageKind Classify(const QByteArray& body) {
     if (body == "BEACONREPLY")
         return TMessageKind::BeaconReply;
@@ -79,8 +89,8 @@ TMessageKind Classify(const QByteArray& body) {
     return TMessageKind::Action;
 }
 
-TRunKind RunKind(const QByteArray& body) {
-    switch (Classify(body)) {
+TRunKind RunKind(const TStationMessage& msg) {
+    switch (Classify(msg.Body())) {
     case TMessageKind::BeaconReply:
         return TRunKind::SetsAFlag;
     case TMessageKind::BeaconRequest:
@@ -91,7 +101,7 @@ TRunKind RunKind(const QByteArray& body) {
     case TMessageKind::Action:
         break;
     }
-    const QByteArray action = TStationMessage(body).Action();
+    const QByteArray& action = msg.Action();
     if (action == "ESCAPEFLAGSET")
         return TRunKind::SetsAFlag;
     static const QByteArrayList neverWaits = {"LINK",           "DATETIMEREQUEST", "DBFLAGSTATUS",

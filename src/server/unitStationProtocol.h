@@ -34,11 +34,12 @@ public:
     // Decimal integer; the default when missing or not a number.
     int64_t IntField(const QByteArray& name, int64_t def) const;
     // Upper case of strAction.
-    QByteArray Action() const;
+    const QByteArray& Action() const { return m_action; }
 
 private:
     QByteArray m_body;
     QByteArrayList m_lines;
+    QByteArray m_action;
 };
 
 // Message kinds in the order they are tested.
@@ -49,7 +50,7 @@ TMessageKind Classify(const QByteArray& body);
 // own event loop (no device, file or database work; calls into the main thread block without
 // it), so it may run inside the socket's read notification. MayWait: everything else.
 enum class TRunKind { SetsAFlag, NeverWaits, MayWait };
-TRunKind RunKind(const QByteArray& body);
+TRunKind RunKind(const TStationMessage& msg);
 
 // Reply lines collected in order: "strAction=" + action first.
 class TReply {

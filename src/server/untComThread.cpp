@@ -76,12 +76,15 @@ bool TClientConnection::Send(const QByteArray& bytes) {
 void TClientConnection::OnReceived(const QByteArray& block) {
     const int64_t now = QDateTime::currentMSecsSinceEpoch();
     for (const QByteArray& complete : m_assembler.Feed(block, now)) {
-        const TRunKind kind = RunKind(ExtractBody(complete));
+        TStationMessage msg(ExtractBody(complete));
+        if (msg.Body().isEmpty())
+            continue;
+        const TRunKind kind = RunKind(msg);
         // Flags (escape, beacon answer) take effect at once: a waiting request listens for
         // them. A request that never waits is answered here, saving a trip through the event
         // loop, unless requests are queued before it (replies keep their order).
         if (kind == TRunKind::SetsAFlag || (kind == TRunKind::NeverWaits && m_queued.empty())) {
-            Dispatch(complete);
+            Dispatch(msg);
             continue;
         }
         if (qsizetype(m_queued.size()) >= kMaxQueuedRequests) {
@@ -90,7 +93,7 @@ void TClientConnection::OnReceived(const QByteArray& block) {
             Close();
             return;
         }
-        m_queued.push_back(complete);
+        m_queued.push_back(std::move(msg));
         if (!m_drainPosted) {
             m_drainPosted = true;
             QMetaObject::invokeMethod(this, &TClientConnection::DrainQueue, Qt::QueuedConnection);
@@ -107,20 +110,17 @@ void TClientConnection::DrainQueue() {
         return;
     m_draining = true;
     while (!m_queued.empty() && !m_thread.CloseRequested()) {
-        const QByteArray next = std::move(m_queued.front());
+        const TStationMessage next = std::move(m_queued.front());
         m_queued.pop_front();
         Dispatch(next);
     }
     m_draining = false;
 }
 
-void TClientConnection::Dispatch(const QByteArray& block) {
+void TClientConnection::Dispatch(const TStationMessage& msg) {
     if (m_thread.CloseRequested())
         return;
-    const QByteArray body = ExtractBody(block);
-    if (body.isEmpty())
-        return;
-    const TStationMessage msg(body);
+    const QByteArray& body = msg.Body();
     m_interfaceType = int(msg.IntField("intInterfaceType", 1));
     try {
         switch (Classify(body)) {

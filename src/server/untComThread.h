@@ -70,7 +70,7 @@ private:
     static constexpr qsizetype kMaxQueuedRequests = 64;
 
     void DrainQueue();
-    void Dispatch(const QByteArray& block);
+    void Dispatch(const StationProtocol::TStationMessage& msg);
 
     TClientThread& m_thread;
     std::unique_ptr<TStationSocket> m_socket;
@@ -82,7 +82,7 @@ private:
     bool m_beaconRunning = false;
     bool m_beaconAnswered = false;
     // Requests that wait (or stand behind one that does), run in order from the event loop.
-    std::deque<QByteArray> m_queued;
+    std::deque<StationProtocol::TStationMessage> m_queued;
     bool m_drainPosted = false;
     bool m_draining = false;
     std::unique_ptr<TDeviceSession> m_devices;
