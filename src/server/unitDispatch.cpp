@@ -42,8 +42,8 @@ void TDispatcher::HandleMessage(TClientConnection& conn, const TStationMessage& 
         return;
     }
     if (action == "COMLINK") {
-        const int port = int(msg.IntField("intComPort", 0));
-        const int baud = int(msg.IntField("intBaudRate", 0));
+        const int port = msg.IntField("intComPort", 0);
+        const int baud = msg.IntField("intBaudRate", 0);
         const bool usb = msg.IntField("bUSB", 0) != 0;
         conn.Error().Clear();
         bool ok = true;
@@ -110,7 +110,7 @@ void TDispatcher::HandleMessage(TClientConnection& conn, const TStationMessage& 
         r.variableInfo = msg.Field("strVariableInfo");
         r.track2 = msg.Field("strTrack2");
         r.elevator = msg.Field("strElevator");
-        r.expectedResponse = int(msg.IntField("intResponse", 0));
+        r.expectedResponse = msg.IntField("intResponse", 0);
         const int64_t delay = msg.IntField("intDelay", 2);
         r.delaySecs = int(std::clamp<int64_t>(delay, INT_MIN, INT_MAX));
         r.deviceName = msg.Field("strDeviceName");

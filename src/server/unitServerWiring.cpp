@@ -27,13 +27,12 @@ QString res(const char* t) {
     return QCoreApplication::translate("Resource", t);
 }
 
-// The serial number of a worker runs on a connection of its own, opened on first use in the
-// worker's thread and closed when the thread ends. An attachment lost while the worker was idle
-// (database server restarted) gets one fresh attachment before the request fails; the number
-// comes from the row, so a retry never repeats one. Other failures go to the caller, which
-// records them; the next request attaches again.
-int64_t workerSerialNumber() {
-    thread_local std::unique_ptr<TFbConnection> connection;
+// Serial numbers run on one connection of their own, shared by the workers under the serial lock
+// (the main connection belongs to the main thread). An attachment lost while idle (database
+// server restarted) gets one fresh attachment before the request fails; the number comes from
+// the row, so a retry never repeats one. Other failures go to the caller, which records them;
+// the next request attaches again.
+int64_t serialNumberOn(std::unique_ptr<TFbConnection>& connection) {
     const QString name = DataModules().dmSystem->Database1.Database();
     if (!connection || connection->Database() != name) {
         connection = std::make_unique<TFbConnection>();
@@ -134,7 +133,7 @@ TServerWiring::TServerWiring() {
         settings.strInnerRangeFilePath = c.strInnerRangeFilePath;
         InnerRangeFileWrite(settings, data, format);
     };
-    s.NextSerialNumber = &workerSerialNumber;
+    s.NextSerialNumber = [this] { return serialNumberOn(m_serialConnection); };
     s.ComInit = [](TClientConnection& conn, int port, int baud, bool usb) {
         return conn.Devices().ComInit(conn.InterfaceType(), port, baud, usb);
     };

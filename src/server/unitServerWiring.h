@@ -3,6 +3,9 @@
 
 #include "unitDispatch.h"
 
+#include <memory>
+
+class TFbConnection;
 class TfrmMain;
 
 // The IP address of the station "TIME" (the network encoder configuration uses it).
@@ -24,4 +27,6 @@ public:
 
 private:
     TDispatcher m_dispatcher;
+    // Serial numbers' own connection; used under the serial lock only.
+    std::unique_ptr<TFbConnection> m_serialConnection;
 };

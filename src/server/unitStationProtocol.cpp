@@ -52,28 +52,39 @@ bool asciiEqualNoCase(QByteArrayView a, QByteArrayView b) {
 } // namespace
 
 TStationMessage::TStationMessage(QByteArray body)
-    : m_body(std::move(body)), m_lines(SplitLines(m_body)),
-      m_action(AsciiUpper(Field("strAction"))) {}
+    : m_body(std::move(body)), m_action(AsciiUpper(Field("strAction"))) {}
 
+QByteArrayList TStationMessage::Lines() const {
+    return SplitLines(m_body);
+}
+
+// Scans the body in place: a request of many short lines costs no more memory than its bytes.
 QByteArray TStationMessage::Field(const QByteArray& name, bool* found) const {
-    for (const QByteArray& line : m_lines) {
-        const qsizetype eq = line.indexOf('=');
-        if (eq < 0)
+    const QByteArrayView body(m_body);
+    const qsizetype n = body.size();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= n; ++i) {
+        if (i < n && body[i] != '\r' && body[i] != '\n')
             continue;
-        if (asciiEqualNoCase(QByteArrayView(line).first(eq), name)) {
-            if (found)
-                *found = true;
-            return line.mid(eq + 1);
+        if (i > start) {
+            const QByteArrayView line = body.sliced(start, i - start);
+            const qsizetype eq = line.indexOf('=');
+            if (eq >= 0 && asciiEqualNoCase(line.first(eq), name)) {
+                if (found)
+                    *found = true;
+                return line.sliced(eq + 1).toByteArray();
+            }
         }
+        start = i + 1;
     }
     if (found)
         *found = false;
     return {};
 }
 
-int64_t TStationMessage::IntField(const QByteArray& name, int64_t def) const {
+int TStationMessage::IntField(const QByteArray& name, int def) const {
     bool ok = false;
-    const int64_t v = Field(name).trimmed().toLongLong(&ok, 10);
+    const int v = Field(name).trimmed().toInt(&ok, 10);
     return ok ? v : def;
 }
 

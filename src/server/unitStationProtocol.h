@@ -29,16 +29,16 @@ public:
     explicit TStationMessage(QByteArray body);
 
     const QByteArray& Body() const { return m_body; }
-    const QByteArrayList& Lines() const { return m_lines; }
+    QByteArrayList Lines() const;
     QByteArray Field(const QByteArray& name, bool* found = nullptr) const;
-    // Decimal integer; the default when missing or not a number.
-    int64_t IntField(const QByteArray& name, int64_t def) const;
+    // Decimal 32-bit integer; the default when missing, not a number, or out of range (a wrapped
+    // value would pass the range checks that follow).
+    int IntField(const QByteArray& name, int def) const;
     // Upper case of strAction.
     const QByteArray& Action() const { return m_action; }
 
 private:
     QByteArray m_body;
-    QByteArrayList m_lines;
     QByteArray m_action;
 };
 
@@ -60,7 +60,7 @@ public:
     TReply& AddLine(const QByteArray& line);
     // STX + every line followed by CR LF + ETX.
     QByteArray Frame() const;
-    const QByteArrayList& Lines() const { return m_lines; }
+    QByteArrayList Lines() const;
 
 private:
     QByteArrayList m_lines;

@@ -615,10 +615,12 @@ void TVRQMain::EnablePeriodicWork(bool enable) {
 
 void TVRQMain::LogonCheck() {
     TServerState& state = ServerState();
-    if (state.flagHolder.load())
+    // Taken in one step: a station's flag request between a test and a store would be
+    // overwritten while the station believes it holds the flag.
+    TClientThread* expected = nullptr;
+    if (!state.flagHolder.compare_exchange_strong(expected, DBFlag::ServerSentinel))
         return;
     EnablePeriodicWork(false);
-    state.flagHolder = DBFlag::ServerSentinel;
     RefreshDBFlagLabel();
     int failures = 0;
     for (const QString& e : QStringList(m_list)) {
@@ -632,7 +634,8 @@ void TVRQMain::LogonCheck() {
     }
     if (failures)
         DebugLog(QStringLiteral("LogonCheck: %1 beacon(s) could not start").arg(failures));
-    state.flagHolder = nullptr;
+    expected = DBFlag::ServerSentinel;
+    state.flagHolder.compare_exchange_strong(expected, nullptr);
     RefreshDBFlagLabel();
     EnablePeriodicWork(true);
 }

@@ -87,12 +87,15 @@ void TClientConnection::OnReceived(const QByteArray& block) {
             Dispatch(msg);
             continue;
         }
-        if (qsizetype(m_queued.size()) >= kMaxQueuedRequests) {
+        if (qsizetype(m_queued.size()) >= kMaxQueuedRequests ||
+            m_queuedBytes + msg.Body().size() > kMaxQueuedBytes) {
             DebugLog(QStringLiteral("Too many requests waiting, closing ") + Identity());
             m_queued.clear();
+            m_queuedBytes = 0;
             Close();
             return;
         }
+        m_queuedBytes += msg.Body().size();
         m_queued.push_back(std::move(msg));
         if (!m_drainPosted) {
             m_drainPosted = true;
@@ -112,6 +115,7 @@ void TClientConnection::DrainQueue() {
     while (!m_queued.empty() && !m_thread.CloseRequested()) {
         const TStationMessage next = std::move(m_queued.front());
         m_queued.pop_front();
+        m_queuedBytes -= next.Body().size();
         Dispatch(next);
     }
     m_draining = false;
@@ -121,7 +125,7 @@ void TClientConnection::Dispatch(const TStationMessage& msg) {
     if (m_thread.CloseRequested())
         return;
     const QByteArray& body = msg.Body();
-    m_interfaceType = int(msg.IntField("intInterfaceType", 1));
+    m_interfaceType = msg.IntField("intInterfaceType", 1);
     try {
         switch (Classify(body)) {
         case TMessageKind::BeaconReply:

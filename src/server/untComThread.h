@@ -65,9 +65,10 @@ private Q_SLOTS:
     void OnBeaconTimer();
 
 private:
-    // A station sends one request and waits for its reply; more than this many waiting to run
-    // is a station out of step, and its connection is closed.
+    // A station sends one request and waits for its reply; more than this many (or this many
+    // bytes) waiting to run is a station out of step, and its connection is closed.
     static constexpr qsizetype kMaxQueuedRequests = 64;
+    static constexpr qsizetype kMaxQueuedBytes = 256 * 1024;
 
     void DrainQueue();
     void Dispatch(const StationProtocol::TStationMessage& msg);
@@ -83,6 +84,7 @@ private:
     bool m_beaconAnswered = false;
     // Requests that wait (or stand behind one that does), run in order from the event loop.
     std::deque<StationProtocol::TStationMessage> m_queued;
+    qsizetype m_queuedBytes = 0;
     bool m_drainPosted = false;
     bool m_draining = false;
     std::unique_ptr<TDeviceSession> m_devices;

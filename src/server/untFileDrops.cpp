@@ -6,6 +6,7 @@
 #include "unitTrace.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <functional>
 
@@ -91,6 +92,12 @@ void GenericFileWrite(const QByteArray& data, const QString& stampFormat) {
     }
     const QString pattern = stampFormat.isEmpty() ? QStringLiteral("yyyy-mm-dd hh:nn:ss:zzz") : stampFormat;
     const QString full = g_strAppPath() + name;
+    // A link in the work folder would lead outside it; only plain files are appended to.
+    const QFileInfo target(full);
+    if (target.isSymLink() || (target.exists() && !target.isFile())) {
+        DebugLog(QStringLiteral("untComThread.GenericFileWrite: refused file name ") + name);
+        return;
+    }
     auto logFailure = [&](const QString& step, const QString& text) {
         DebugLog(QStringLiteral("untComThread.GenericFileWrite:\r\n") + step + text +
                  QStringLiteral("\r\ng_strAppPath + strFileName=") + full +

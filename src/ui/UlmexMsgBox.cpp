@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QThread>
+#include <atomic>
 
 TUlmexMsgBoxOverrideSlot g_UlmexMsgBox_Override;
 
@@ -13,6 +14,10 @@ bool UnattendedMode_b() {
 }
 
 namespace {
+
+// Notices from connection workers on screen or waiting for the main thread.
+std::atomic<int> g_workerNotices{0};
+constexpr int kMaxWorkerNotices = 8;
 
 int ShowBox(const TUlmexMsgArgs& args) {
     TfrmUlmexMsg form;
@@ -36,7 +41,26 @@ int UlmexMsgBox(const TUlmexMsgArgs& args) {
         return -2;
     }
     if (QThread::currentThread() != app->thread()) {
-        // Windows live in the main thread; a worker waits there for the answer.
+        // Windows live in the main thread. A worker waits there only for a question: a notice
+        // is left to the operator while the worker goes on, since it may hold a lock other
+        // stations need (the printer, the reader). Notices beyond a few on screen are logged.
+        if (args.buttons == UlmexMB_OK) {
+            DebugLog(QStringLiteral("UlmexMsgBox (from a connection): ") + args.title +
+                     QStringLiteral("\r\n") + args.centredText + QStringLiteral("\r\n") +
+                     args.leftText);
+            if (g_workerNotices.fetch_add(1) >= kMaxWorkerNotices) {
+                --g_workerNotices;
+                return -2;
+            }
+            QMetaObject::invokeMethod(
+                app,
+                [args]() {
+                    ShowBox(args);
+                    --g_workerNotices;
+                },
+                Qt::QueuedConnection);
+            return -2;
+        }
         int result = -2;
         QMetaObject::invokeMethod(
             app, [&args]() { return ShowBox(args); }, Qt::BlockingQueuedConnection, &result);

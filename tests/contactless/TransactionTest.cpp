@@ -1,6 +1,8 @@
 // Interface type 3 commands, the card wait, the contactless lock and COMLINK.
 #include "ContactlessFixture.h"
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -142,6 +144,27 @@ TEST(ContactlessLockTest, SameThreadIsRefusedOtherThreadWaits) {
     });
     again.join();
     EXPECT_TRUE(otherGot);
+}
+
+// A holder that lets go and asks again at once queues behind the station already waiting.
+TEST(ContactlessLockTest, WaitersAreServedInTheOrderTheyCame) {
+    ASSERT_TRUE(ContactlessLock().Acquire(1000));
+    std::atomic<bool> waiterIn{false}, waiterGot{false};
+    std::thread waiter([&] {
+        waiterIn = true;
+        waiterGot = ContactlessLock().Acquire(5000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (waiterGot)
+            ContactlessLock().Release();
+    });
+    while (!waiterIn)
+        std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the waiter is in line
+    ContactlessLock().Release();
+    EXPECT_TRUE(ContactlessLock().Acquire(5000));
+    EXPECT_TRUE(waiterGot) << "the first holder took the reader again before the waiter";
+    ContactlessLock().Release();
+    waiter.join();
 }
 
 TEST_F(ContactlessFixture, SharedReaderSeenByTwoDrivers) {

@@ -155,7 +155,8 @@ TEST_P(FaultDatabaseTest, ServerGoneMidSessionFailsOnlySerialNumbersAndTheyResum
         ASSERT_GT(m_proxy.Accepted(), 0) << "the program must reach the database through the proxy";
     }
 
-    // Stations 0..2 ask during the outage; station 3 stays quiet, its attachment goes stale.
+    // Stations 0..2 ask during the outage (the first meets the lost attachment, the others find
+    // no server); station 3 stays quiet until the server is back.
     std::vector<std::unique_ptr<TLoopbackStation>> stations;
     for (int i = 0; i < 4; ++i)
         stations.push_back(std::make_unique<TLoopbackStation>(m_site->Port()));
@@ -172,7 +173,7 @@ TEST_P(FaultDatabaseTest, ServerGoneMidSessionFailsOnlySerialNumbersAndTheyResum
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         TLoopbackStation& s = *stations[size_t(i)];
-        // Twice: once on the lost attachment, once where no attachment can be made.
+        // Twice each: neither the lost attachment nor a new one gives a number.
         for (int attempt = 0; attempt < 2; ++attempt) {
             s.Send("strAction=NEXTSERIALNUM");
             ASSERT_TRUE(waitForCount(kRecorded, ++recorded))

@@ -289,6 +289,17 @@ TEST_F(ConnectionTest, RequestsSentDuringAWaitRunAfterItInOrderAndAreBounded) {
     EXPECT_TRUE(flood.WaitDisconnected(5000));
     EXPECT_TRUE(debugText().contains(QStringLiteral("Too many requests waiting")));
     EXPECT_EQ(deepest, 1);
+
+    // A few large requests reach the byte bound long before the count bound.
+    TTestStation large(port);
+    large.Greeting();
+    large.SendRaw(request("hold"));
+    const QByteArray bulk(60 * 1024, 'x');
+    for (int i = 0; i < 8 && large.Connected(); ++i) {
+        large.SendRaw(request(bulk));
+        PumpEventsUntil([] { return false; }, 20);
+    }
+    EXPECT_TRUE(large.WaitDisconnected(5000)) << "eight requests of 60 KiB were all kept";
 }
 
 } // namespace

@@ -94,6 +94,23 @@ TEST_F(FileDropTest, GenericFileWithoutUsableNameOrLineWritesNothing) {
     EXPECT_FALSE(QFile::exists(work.filePath(QStringLiteral("../escape.txt"))));
 }
 
+TEST_F(FileDropTest, GenericFileNeverFollowsALinkOutOfTheWorkFolder) {
+    QTemporaryDir outside;
+    const QString target = outside.filePath(QStringLiteral("target.txt"));
+    {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("untouched");
+    }
+    ASSERT_TRUE(QFile::link(target, work.filePath(QStringLiteral("link.txt"))));
+    ASSERT_TRUE(QDir(work.path()).mkdir(QStringLiteral("folder.txt")));
+    EXPECT_NO_THROW(GenericFileWrite("link.txt^x", {}));
+    EXPECT_NO_THROW(GenericFileWrite("folder.txt^x", {}));
+    QFile f(target);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("untouched"));
+}
+
 TEST_F(FileDropTest, ExistingFileIsNeverEmptied) {
     {
         QFile f(work.filePath(QStringLiteral("log.txt")));

@@ -43,14 +43,15 @@ TEST(StationProtocolTest, BlocksBecomeBodiesAndKinds) {
 
 TEST(StationProtocolTest, FieldsAreCaseInsensitiveFirstWinsValueUnchanged) {
     const TStationMessage m("strAction=x\r\nSTRDATA=A=B\r\nstrData=second\n\nintDelay=abc\r"
-                            "bytCommand=7\r\n strValue= padded ");
+                            "bytCommand=7\r\n strValue= padded \r\nintBaudRate=4294967297");
     EXPECT_EQ(m.Field("strData"), QByteArray("A=B"));
     EXPECT_EQ(m.IntField("intDelay", 2), 2);
     EXPECT_EQ(m.IntField("bytCommand", 0), 7);
     EXPECT_EQ(m.IntField("intComPort", 0), 0);
     EXPECT_EQ(m.Field("strTrack2"), QByteArray());
     EXPECT_EQ(m.Field(" strValue"), QByteArray(" padded "));
-    EXPECT_EQ(m.Lines().size(), 6);
+    EXPECT_EQ(m.IntField("intBaudRate", 9600), 9600) << "out of range, not wrapped to 1";
+    EXPECT_EQ(m.Lines().size(), 7);
 }
 
 TEST(StationProtocolTest, RepliesEndEveryLineWithCrLfInsideTheFrame) {

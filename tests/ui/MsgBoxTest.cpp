@@ -241,12 +241,14 @@ TEST_F(MsgBoxResults, CloseRequestIsIgnored) {
     EXPECT_TRUE(stillVisible);
 }
 
-TEST_F(MsgBoxResults, WorkerThreadBoxShowsInMainThread) {
+// A question from a worker waits for its answer from the main thread; a notice does not keep
+// the worker (which may hold the printer or reader lock) waiting for the operator.
+TEST_F(MsgBoxResults, WorkerThreadBoxesShowInMainThread) {
     std::atomic<int> result{0};
     std::atomic<bool> inMainThread{false};
     const std::unique_ptr<QThread> worker(QThread::create([&]() {
-        result =
-            UlmexMsgBox(QStringLiteral("T"), QStringLiteral("from a worker"), QString(), false, 5);
+        result = UlmexMsgBox(QStringLiteral("T"), QStringLiteral("from a worker"), QString(), false,
+                             5, UlmexMB_IconQuestion, Ulmex_DefaultButton1, UlmexMB_YesNo);
     }));
     TWhenModal<TfrmUlmexMsg> answer([&](TfrmUlmexMsg* box) {
         inMainThread = box->thread() == QApplication::instance()->thread();
@@ -258,6 +260,22 @@ TEST_F(MsgBoxResults, WorkerThreadBoxShowsInMainThread) {
     EXPECT_TRUE(answer.Done());
     EXPECT_TRUE(inMainThread);
     EXPECT_EQ(result, 1);
+
+    std::atomic<bool> noticeReturned{false};
+    const std::unique_ptr<QThread> notifier(QThread::create([&]() {
+        result = UlmexMsgBox(QStringLiteral("T"), QStringLiteral("a notice"), QString(), false, 0);
+        noticeReturned = true;
+    }));
+    notifier->start();
+    // Returns while nobody has answered: the main thread has not even run yet.
+    ASSERT_TRUE(notifier->wait(5000));
+    EXPECT_TRUE(noticeReturned);
+    EXPECT_EQ(result, -2);
+    TWhenModal<TfrmUlmexMsg> shown([&](TfrmUlmexMsg* box) {
+        inMainThread = box->thread() == QApplication::instance()->thread();
+        box->BitBtnOK->click();
+    });
+    EXPECT_TRUE(WaitFor([&]() { return shown.Done(); }, 4000)) << "the notice is still shown";
 }
 
 TEST(MsgBoxOverride, ReceivesEveryArgumentAndItsContext) {

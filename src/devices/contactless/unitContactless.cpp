@@ -1,12 +1,16 @@
 #include "unitContactless.h"
 
 #include "Errors.h"
+#include "unitPumpEvents.h"
 #include "unitTrace.h"
 
 #include <QApplication>
 #include <QMetaObject>
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <thread>
 
@@ -14,11 +18,14 @@ namespace {
 constexpr char STX = 0x02;
 constexpr char ETX = 0x03;
 
+// The contactless lock hands the reader to its waiters in the order they came, so a station
+// that asks again and again cannot keep it from the others.
 struct TLockState {
     std::mutex mutex;
     std::condition_variable cv;
     bool held = false;
     std::thread::id owner;
+    std::deque<std::thread::id> waiting;
 };
 TLockState& lockState() {
     static TLockState s;
@@ -70,16 +77,24 @@ bool keysMissing(const TACR_PROX& prox, THalvexError& error, const QString& step
 bool TContactlessLock::Acquire(int timeoutMs, const std::atomic<bool>* escape) {
     TLockState& s = lockState();
     std::unique_lock lock(s.mutex);
-    if (s.held && s.owner == std::this_thread::get_id())
+    const std::thread::id me = std::this_thread::get_id();
+    if (s.held && s.owner == me)
         return false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (s.held) {
-        if ((escape && escape->load()) || std::chrono::steady_clock::now() >= deadline)
+    s.waiting.push_back(me);
+    while (s.held || s.waiting.front() != me) {
+        if ((escape && escape->load()) || ThreadAbortRequested() ||
+            std::chrono::steady_clock::now() >= deadline) {
+            s.waiting.erase(std::find(s.waiting.begin(), s.waiting.end(), me));
+            lock.unlock();
+            s.cv.notify_all(); // the next in line may be free to go now
             return false;
+        }
         s.cv.wait_for(lock, std::chrono::milliseconds(50));
     }
+    s.waiting.pop_front();
     s.held = true;
-    s.owner = std::this_thread::get_id();
+    s.owner = me;
     return true;
 }
 
@@ -90,7 +105,7 @@ void TContactlessLock::Release() {
         s.held = false;
         s.owner = {};
     }
-    s.cv.notify_one();
+    s.cv.notify_all();
 }
 
 bool TContactlessLock::HeldByThisThread() const {
@@ -109,7 +124,8 @@ bool ContactlessComInit(TACR_PROX& prox, int port, THalvexError& error) {
         prox.Reset();
         if (keysMissing(prox, error, QStringLiteral("Error - Com Init")))
             return false;
-        if (prox.Open(std::abs(port) - 1))
+        // In 64 bits: the lowest int has no positive counterpart.
+        if (prox.Open(int(std::min<int64_t>(std::abs(int64_t(port)) - 1, INT_MAX))))
             return true;
         error.Record(prox.LastResult(), {QStringLiteral("Error - Com Init"), prox.ErrorText()});
         return false;
