@@ -104,14 +104,14 @@ void TDispatcher::HandleMessage(TClientConnection& conn, const TStationMessage& 
     }
     if (action == "DEVICETRANSACTION") {
         TDeviceRequest r;
-        const int64_t command = msg.IntField("bytCommand", 0);
+        const int64_t command = msg.IntField64("bytCommand", 0);
         r.data = msg.Field("strData");
         r.addlInfo = msg.Field("strAddlInfo");
         r.variableInfo = msg.Field("strVariableInfo");
         r.track2 = msg.Field("strTrack2");
         r.elevator = msg.Field("strElevator");
         r.expectedResponse = msg.IntField("intResponse", 0);
-        const int64_t delay = msg.IntField("intDelay", 2);
+        const int64_t delay = msg.IntField64("intDelay", 2);
         r.delaySecs = int(std::clamp<int64_t>(delay, INT_MIN, INT_MAX));
         r.deviceName = msg.Field("strDeviceName");
         r.printLayout = msg.Field("strPrintLayout");

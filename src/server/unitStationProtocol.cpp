@@ -3,17 +3,16 @@
 namespace StationProtocol {
 
 QByteArray ExtractBody(const QByteArray& block) {
-    QByteArray body = block;
-    const qsizetype stx = body.indexOf(STX);
-    if (stx >= 0)
-        body = body.mid(stx + 1);
-    const qsizetype etx = body.indexOf(ETX);
-    if (etx >= 0)
-        body.truncate(etx);
-    const qsizetype nul = body.indexOf('\0');
-    if (nul >= 0)
-        body.truncate(nul);
-    return body;
+    const qsizetype stx = block.indexOf(STX);
+    const qsizetype begin = stx >= 0 ? stx + 1 : 0;
+    qsizetype end = block.indexOf(ETX, begin);
+    if (end < 0)
+        end = block.size();
+    const qsizetype nul = block.indexOf('\0', begin);
+    if (nul >= 0 && nul < end)
+        end = nul;
+    // A copy of the body alone: what surrounds it in the block is not kept alive with it.
+    return end - begin == block.size() ? block : QByteArray(block.constData() + begin, end - begin);
 }
 
 QByteArrayList SplitLines(const QByteArray& body) {
@@ -80,6 +79,12 @@ QByteArray TStationMessage::Field(const QByteArray& name, bool* found) const {
     if (found)
         *found = false;
     return {};
+}
+
+int64_t TStationMessage::IntField64(const QByteArray& name, int64_t def) const {
+    bool ok = false;
+    const int64_t v = Field(name).trimmed().toLongLong(&ok, 10);
+    return ok ? v : def;
 }
 
 int TStationMessage::IntField(const QByteArray& name, int def) const {

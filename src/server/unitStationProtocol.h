@@ -34,6 +34,8 @@ public:
     // Decimal 32-bit integer; the default when missing, not a number, or out of range (a wrapped
     // value would pass the range checks that follow).
     int IntField(const QByteArray& name, int def) const;
+    // The same in 64 bits, for fields whose range is checked by the caller.
+    int64_t IntField64(const QByteArray& name, int64_t def) const;
     // Upper case of strAction.
     const QByteArray& Action() const { return m_action; }
 
@@ -60,7 +62,7 @@ public:
     TReply& AddLine(const QByteArray& line);
     // STX + every line followed by CR LF + ETX.
     QByteArray Frame() const;
-    QByteArrayList Lines() const;
+    const QByteArrayList& Lines() const { return m_lines; }
 
 private:
     QByteArrayList m_lines;

@@ -18,6 +18,12 @@ namespace {
 // Notices from connection workers on screen or waiting for the main thread.
 std::atomic<int> g_workerNotices{0};
 constexpr int kMaxWorkerNotices = 8;
+struct TNoticeShown {
+    TNoticeShown() = default;
+    TNoticeShown(const TNoticeShown&) = delete;
+    TNoticeShown& operator=(const TNoticeShown&) = delete;
+    ~TNoticeShown() { --g_workerNotices; }
+};
 
 int ShowBox(const TUlmexMsgArgs& args) {
     TfrmUlmexMsg form;
@@ -55,8 +61,8 @@ int UlmexMsgBox(const TUlmexMsgArgs& args) {
             QMetaObject::invokeMethod(
                 app,
                 [args]() {
+                    const TNoticeShown shown;
                     ShowBox(args);
-                    --g_workerNotices;
                 },
                 Qt::QueuedConnection);
             return -2;

@@ -149,17 +149,16 @@ TEST(ContactlessLockTest, SameThreadIsRefusedOtherThreadWaits) {
 // A holder that lets go and asks again at once queues behind the station already waiting.
 TEST(ContactlessLockTest, WaitersAreServedInTheOrderTheyCame) {
     ASSERT_TRUE(ContactlessLock().Acquire(1000));
-    std::atomic<bool> waiterIn{false}, waiterGot{false};
+    std::atomic<bool> waiterGot{false};
     std::thread waiter([&] {
-        waiterIn = true;
         waiterGot = ContactlessLock().Acquire(5000);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         if (waiterGot)
             ContactlessLock().Release();
     });
-    while (!waiterIn)
-        std::this_thread::yield();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the waiter is in line
+    for (int i = 0; i < 500 && ContactlessLock().Waiting() == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(ContactlessLock().Waiting(), 1);
     ContactlessLock().Release();
     EXPECT_TRUE(ContactlessLock().Acquire(5000));
     EXPECT_TRUE(waiterGot) << "the first holder took the reader again before the waiter";

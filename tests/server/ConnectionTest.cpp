@@ -247,10 +247,10 @@ TEST_F(ConnectionTest, EscapeFlagFollowsStrValue) {
 // one before, not inside its wait, and the replies keep the order of the requests. One that
 // piles up more than the server holds loses its connection instead of the server's stack.
 TEST_F(ConnectionTest, RequestsSentDuringAWaitRunAfterItInOrderAndAreBounded) {
-    int depth = 0, deepest = 0;
+    std::atomic<int> depth{0}, deepest{0};
     dispatcher.Services().DeviceTransaction = [&](TClientConnection&, TDeviceRequest& r,
                                                   QByteArray& answer) {
-        deepest = std::max(deepest, ++depth);
+        deepest = std::max(deepest.load(), ++depth);
         answer = r.data;
         PumpEventsUntil([] { return false; }, r.data == "hold" ? 3000 : 40);
         --depth;
@@ -282,24 +282,27 @@ TEST_F(ConnectionTest, RequestsSentDuringAWaitRunAfterItInOrderAndAreBounded) {
     TTestStation flood(port);
     flood.Greeting();
     flood.SendRaw(request("hold"));
-    for (int i = 0; i < 100 && flood.Connected(); ++i) {
+    ASSERT_TRUE(PumpEventsUntil([&] { return depth == 1; }, 5000));
+    for (int i = 0; i < 300 && flood.Connected(); ++i) {
         flood.SendRaw(request(QByteArray::number(i)));
         PumpEventsUntil([] { return false; }, 3);
     }
     EXPECT_TRUE(flood.WaitDisconnected(5000));
     EXPECT_TRUE(debugText().contains(QStringLiteral("Too many requests waiting")));
     EXPECT_EQ(deepest, 1);
+    ASSERT_TRUE(PumpEventsUntil([&] { return depth == 0; }, 5000)) << "the held request ended";
 
     // A few large requests reach the byte bound long before the count bound.
     TTestStation large(port);
     large.Greeting();
     large.SendRaw(request("hold"));
+    ASSERT_TRUE(PumpEventsUntil([&] { return depth == 1; }, 5000));
     const QByteArray bulk(60 * 1024, 'x');
-    for (int i = 0; i < 8 && large.Connected(); ++i) {
+    for (int i = 0; i < 16 && large.Connected(); ++i) {
         large.SendRaw(request(bulk));
         PumpEventsUntil([] { return false; }, 20);
     }
-    EXPECT_TRUE(large.WaitDisconnected(5000)) << "eight requests of 60 KiB were all kept";
+    EXPECT_TRUE(large.WaitDisconnected(5000)) << "sixteen requests of 60 KiB were all kept";
 }
 
 } // namespace

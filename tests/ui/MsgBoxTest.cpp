@@ -263,7 +263,7 @@ TEST_F(MsgBoxResults, WorkerThreadBoxesShowInMainThread) {
 
     std::atomic<bool> noticeReturned{false};
     const std::unique_ptr<QThread> notifier(QThread::create([&]() {
-        result = UlmexMsgBox(QStringLiteral("T"), QStringLiteral("a notice"), QString(), false, 0);
+        result = UlmexMsgBox(QStringLiteral("T"), QStringLiteral("a notice"), QString(), false, 5);
         noticeReturned = true;
     }));
     notifier->start();
@@ -271,11 +271,13 @@ TEST_F(MsgBoxResults, WorkerThreadBoxesShowInMainThread) {
     ASSERT_TRUE(notifier->wait(5000));
     EXPECT_TRUE(noticeReturned);
     EXPECT_EQ(result, -2);
+    inMainThread = false;
     TWhenModal<TfrmUlmexMsg> shown([&](TfrmUlmexMsg* box) {
         inMainThread = box->thread() == QApplication::instance()->thread();
         box->BitBtnOK->click();
     });
     EXPECT_TRUE(WaitFor([&]() { return shown.Done(); }, 4000)) << "the notice is still shown";
+    EXPECT_TRUE(inMainThread);
 }
 
 TEST(MsgBoxOverride, ReceivesEveryArgumentAndItsContext) {

@@ -108,6 +108,12 @@ void TContactlessLock::Release() {
     s.cv.notify_all();
 }
 
+int TContactlessLock::Waiting() const {
+    TLockState& s = lockState();
+    std::lock_guard lock(s.mutex);
+    return int(s.waiting.size());
+}
+
 bool TContactlessLock::HeldByThisThread() const {
     TLockState& s = lockState();
     std::lock_guard lock(s.mutex);

@@ -27,6 +27,8 @@ public:
     bool Acquire(int timeoutMs, const std::atomic<bool>* escape = nullptr);
     void Release();
     bool HeldByThisThread() const;
+    // Threads waiting for the lock.
+    int Waiting() const;
 };
 TContactlessLock& ContactlessLock();
 
