@@ -350,32 +350,29 @@ void TCachedDataSet::Delete() {
 
 // ---- Dataset operations ----------------------------------------------------------------------
 
-bool DataSetOpen_b(TCachedDataSet& ds, bool showErrors) {
+namespace {
+// Runs an open or close; a failure is shown as "<title> " + name + CR LF + error text (result
+// false) when showErrors is set, otherwise raised.
+bool dataSetStep(TCachedDataSet& ds, bool showErrors, const QString& title,
+                 void (TCachedDataSet::*step)()) {
     try {
-        ds.Open();
+        (ds.*step)();
         return true;
     } catch (const EUlmex& e) {
         if (!showErrors)
             throw;
-        showError(QStringLiteral("Query Open Error"), QStringLiteral("Query Open Error ") +
-                                                          ds.Name() + QStringLiteral("\r\n") +
-                                                          e.Message());
+        showError(title, title + u' ' + ds.Name() + QStringLiteral("\r\n") + e.Message());
         return false;
     }
 }
+} // namespace
+
+bool DataSetOpen_b(TCachedDataSet& ds, bool showErrors) {
+    return dataSetStep(ds, showErrors, QStringLiteral("Query Open Error"), &TCachedDataSet::Open);
+}
 
 bool DataSetClose_b(TCachedDataSet& ds, bool showErrors) {
-    try {
-        ds.Close();
-        return true;
-    } catch (const EUlmex& e) {
-        if (!showErrors)
-            throw;
-        showError(QStringLiteral("Query Close Error"), QStringLiteral("Query Close Error ") +
-                                                           ds.Name() + QStringLiteral("\r\n") +
-                                                           e.Message());
-        return false;
-    }
+    return dataSetStep(ds, showErrors, QStringLiteral("Query Close Error"), &TCachedDataSet::Close);
 }
 
 void DataSetParam_Set(TCachedDataSet& ds, const QString& name, const QVariant& value) {

@@ -38,26 +38,20 @@ int64_t serialNumberOn(std::unique_ptr<TFbConnection>& connection) {
         connection = std::make_unique<TFbConnection>();
         connection->SetDatabase(name);
     }
-    const bool reused = connection->Connected();
-    try {
-        connection->Open();
-        return TdmSystem::NextSerialNumber(*connection);
-    } catch (const EFbError& e) {
-        if (!e.IsConnectionLost())
-            throw;
-        connection->Abandon();
-        if (!reused)
-            throw;
-        DebugLog(QStringLiteral("Serial number connection lost, attaching again: ") +
-                 ExceptionText(e));
-    }
-    try {
-        connection->Open();
-        return TdmSystem::NextSerialNumber(*connection);
-    } catch (const EFbError& e) {
-        if (e.IsConnectionLost())
+    for (int attempt = 1;; ++attempt) {
+        const bool reused = connection->Connected();
+        try {
+            connection->Open();
+            return TdmSystem::NextSerialNumber(*connection);
+        } catch (const EFbError& e) {
+            if (!e.IsConnectionLost())
+                throw;
             connection->Abandon();
-        throw;
+            if (!reused || attempt > 1)
+                throw;
+            DebugLog(QStringLiteral("Serial number connection lost, attaching again: ") +
+                     ExceptionText(e));
+        }
     }
 }
 

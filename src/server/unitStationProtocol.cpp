@@ -2,6 +2,12 @@
 
 namespace StationProtocol {
 
+namespace {
+char asciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+}
+} // namespace
+
 QByteArray ExtractBody(const QByteArray& block) {
     const qsizetype stx = block.indexOf(STX);
     const qsizetype begin = stx >= 0 ? stx + 1 : 0;
@@ -31,15 +37,11 @@ QByteArrayList SplitLines(const QByteArray& body) {
 QByteArray AsciiUpper(const QByteArray& text) {
     QByteArray u = text;
     for (char& c : u)
-        c = c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+        c = asciiUpper(c);
     return u;
 }
 
 namespace {
-char asciiUpper(char c) {
-    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
-}
-
 bool asciiEqualNoCase(QByteArrayView a, QByteArrayView b) {
     if (a.size() != b.size())
         return false;

@@ -10,8 +10,6 @@ namespace StationProtocol {
 inline constexpr char STX = 0x02;
 inline constexpr char ETX = 0x03;
 inline constexpr const char* CRLF = "\r\n";
-// What one read takes when the socket reports nothing available.
-inline constexpr int kDefaultReadSize = 255;
 
 // The message body of one received block: after the first STX, before the first ETX after it;
 // a NUL ends the body. A block without STX or ETX is taken whole.
